@@ -1,0 +1,1 @@
+// Report and spreadsheet output.

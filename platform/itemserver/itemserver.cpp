@@ -1,0 +1,1 @@
+// The PLC item server.

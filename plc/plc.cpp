@@ -1,0 +1,1 @@
+// PLC link and test cycle.
