@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   SystemClock clock;
   Station station({dialogs, registry, shutdown, termination, clock, RegionalSettings::fromSystem(),
                    DriveMap::fromEnvironment()});
-  TForm1 form(station.form(), station);
+  TForm1 form(station.form(), station, dialogs);
   dialogs.setParent(&form);
   form.show();
   return app.exec();
