@@ -26,7 +26,7 @@ DbGrid::DbGrid(QWidget* parent) : QTableView(parent) {
   pal.setColor(QPalette::Base, Qt::black);
   pal.setColor(QPalette::AlternateBase, Qt::black);
   pal.setColor(QPalette::Text, QColor(0, 255, 0));
-  pal.setColor(QPalette::Window, Qt::black);
+  pal.setColor(QPalette::Window, QColor(192, 192, 192));  // styles derive the grid lines from it
   // The current row stays highlighted while another control has the focus.
   for (auto group : {QPalette::Active, QPalette::Inactive}) {
     pal.setColor(group, QPalette::Highlight, kRowHighlight);
@@ -57,6 +57,7 @@ DbGrid::DbGrid(QWidget* parent) : QTableView(parent) {
   titles->setFont(gridFont);
   titles->setMinimumSectionSize(1);
   titles->setStyleSheet(QStringLiteral(
+      "QHeaderView { background-color: black; } "  // beyond the last title: the grid's own black
       "QHeaderView::section { background-color: rgb(0,64,128); color: white; "
       "border: 0px; border-right: 1px solid rgb(192,192,192); border-bottom: 1px solid rgb(192,192,192); "
       "padding: 1px; }"));

@@ -127,7 +127,14 @@ TForm1::TForm1(FormState& state, FormHandlers& handlers, OperatorDialogs& dialog
   layOutDockedBars();
 }
 
-TForm1::~TForm1() { timer_->stop(); }
+TForm1::~TForm1() {
+  timer_->stop();
+  try {
+    handlers_.FormDestroy();
+  } catch (...) {
+    // Destruction reports nothing.
+  }
+}
 
 template <class Handler>
 void TForm1::guarded(Handler&& handler) noexcept {
@@ -426,15 +433,20 @@ void TForm1::enableTicks() {
 }
 
 void TForm1::tick() {
-  if (!ticksEnabled_) return;
+  // A tick that waits in a nested event loop (a box, a dialog) is not overlapped by
+  // the next one.
+  if (!ticksEnabled_ || inTick_) return;
+  inTick_ = true;
   try {
     handlers_.Timer1Timer();
+    inTick_ = false;
     return;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "velta-station: poll tick failed: %s\n", qUtf8Printable(exceptionText(e)));
   } catch (...) {
     std::fprintf(stderr, "velta-station: poll tick failed\n");
   }
+  inTick_ = false;
   timer_->stop();
   ticksEnabled_ = false;
   close();

@@ -10,6 +10,8 @@
 // inside the client area; ToolBar1 and StatusBar1 lie along the content's top and
 // bottom edge, as wide as the content or the client area, whichever is wider.
 //
+// Destroying the window runs handlers.FormDestroy (whatever it throws is dropped).
+//
 // Errors: every handler but Timer1Timer runs under the general error display (any
 // exception is shown with dialogs.showError(kApplicationTitle, ...), nothing reaches
 // the event loop). Timer1Timer has its own guard; should anything still escape it, one
@@ -98,6 +100,7 @@ class TForm1 : public QWidget {
   QToolButton* speedButton1_ = nullptr;
   bool ticksEnabled_ = false;
   bool animating_ = false;
+  bool inTick_ = false;
 };
 
 }  // namespace velta

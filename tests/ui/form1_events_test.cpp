@@ -254,6 +254,29 @@ TEST_F(Form1Binding, TicksReachTimer1TimerOnlyAfterEnableTicks) {
   EXPECT_TRUE(dialogs.shown.empty());
 }
 
+TEST_F(Form1Binding, ATickWaitingInANestedLoopIsNotOverlapped) {
+  bool waited = false;
+  handlers.actions["Timer1Timer"] = [&] {
+    if (waited) return;
+    waited = true;
+    QTest::qWait(700);  // as a box would: the event loop runs, the timer falls due
+    EXPECT_EQ(handlers.count("Timer1Timer"), 1);
+  };
+  form.enableTicks();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return handlers.count("Timer1Timer") >= 2; }, 3000));
+}
+
+TEST(Form1Lifetime, DestroyingTheWindowRunsFormDestroyOnce) {
+  FormState state;
+  RecordingHandlers handlers;
+  ScriptedDialogs dialogs;
+  {
+    TForm1 form(state, handlers, dialogs);
+    EXPECT_EQ(handlers.count("FormDestroy"), 0);
+  }
+  EXPECT_EQ(handlers.calls, QStringList{"FormDestroy"});
+}
+
 TEST_F(Form1Binding, AFailureEscapingTheTickClosesTheWindowWithoutABox) {
   showForm();
   handlers.actions["Timer1Timer"] = [] { throw std::runtime_error("server gone"); };

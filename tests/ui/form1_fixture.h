@@ -22,6 +22,7 @@ class RecordingHandlers : public FormHandlers {
   int count(const QString& name) const { return int(calls.count(name)); }
 
   void FormCreate() override { record("FormCreate"); }
+  void FormDestroy() override { record("FormDestroy"); }
   void Timer1Timer() override { record("Timer1Timer"); }
   void SpeedButton1Click() override { record("SpeedButton1Click"); }
   void SpeedButton5Click() override { record("SpeedButton5Click"); }
