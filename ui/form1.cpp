@@ -164,18 +164,18 @@ void TForm1::buildToolBar() {
     const char* hint;
     const char* picture;
     int pictureSize;
-    void (FormHandlers::*click)();
+    void (*click)(FormHandlers&);
   };
   const Button buttons[] = {
-      {"SpeedButton1", "DOSYA AÇ", "open", 32, &FormHandlers::SpeedButton1Click},
-      {"SpeedButton5", "SEÇİLİ KAYDI SİL", "delete", 32, &FormHandlers::SpeedButton5Click},
-      {"SpeedButton6", "YAZICI ÇIKTI", "printer", 48, &FormHandlers::SpeedButton6Click},
-      {"SpeedButton2", "PDF ÇIKTI", "pdf", 48, &FormHandlers::SpeedButton2Click},
-      {"SpeedButton3", "HTML ÇIKTI", "html", 32, &FormHandlers::SpeedButton3Click},
-      {"SpeedButton4", "TÜM KAYITLARI EXCELE AKTAR", "excel_all", 48, &FormHandlers::SpeedButton4Click},
-      {"SpeedButton8", "SEÇİLİ KAYDI EXCELE AKTAR", "excel_one", 32, &FormHandlers::SpeedButton8Click},
-      {"SpeedButton9", "PLC BAĞLAN", "plc_connect", 48, &FormHandlers::SpeedButton7Click},
-      {"SpeedButton7", "HAKKINDA", "about", 48, &FormHandlers::SpeedButton7Click},
+      {"SpeedButton1", "DOSYA AÇ", "open", 32, [](FormHandlers& h) { h.SpeedButton1Click(); }},
+      {"SpeedButton5", "SEÇİLİ KAYDI SİL", "delete", 32, [](FormHandlers& h) { h.SpeedButton5Click(); }},
+      {"SpeedButton6", "YAZICI ÇIKTI", "printer", 48, [](FormHandlers& h) { h.SpeedButton6Click(); }},
+      {"SpeedButton2", "PDF ÇIKTI", "pdf", 48, [](FormHandlers& h) { h.SpeedButton2Click(); }},
+      {"SpeedButton3", "HTML ÇIKTI", "html", 32, [](FormHandlers& h) { h.SpeedButton3Click(); }},
+      {"SpeedButton4", "TÜM KAYITLARI EXCELE AKTAR", "excel_all", 48, [](FormHandlers& h) { h.SpeedButton4Click(); }},
+      {"SpeedButton8", "SEÇİLİ KAYDI EXCELE AKTAR", "excel_one", 32, [](FormHandlers& h) { h.SpeedButton8Click(); }},
+      {"SpeedButton9", "PLC BAĞLAN", "plc_connect", 48, [](FormHandlers& h) { h.SpeedButton7Click(); }},
+      {"SpeedButton7", "HAKKINDA", "about", 48, [](FormHandlers& h) { h.SpeedButton7Click(); }},
   };
   int left = 0;
   for (const Button& b : buttons) {
@@ -189,7 +189,7 @@ void TForm1::buildToolBar() {
     button->setIcon(QIcon(QStringLiteral(":/pictures/%1.png").arg(QLatin1String(b.picture))));
     button->setIconSize(QSize(b.pictureSize, b.pictureSize));
     const auto click = b.click;
-    connect(button, &QToolButton::clicked, this, [this, click] { guarded([&] { (handlers_.*click)(); }); });
+    connect(button, &QToolButton::clicked, this, [this, click] { guarded([&] { click(handlers_); }); });
     if (button->objectName() == QLatin1String("SpeedButton1")) speedButton1_ = button;
     left += 56;
   }

@@ -218,6 +218,8 @@ TEST_F(Form1Layout, DesignedSizeHidesLowerPanelsAndStatusBarUntilScrolled) {
   EXPECT_TRUE(area->horizontalScrollBar()->isVisible());
   EXPECT_TRUE(area->verticalScrollBar()->isVisible());
   EXPECT_EQ(form.content()->size(), QSize(1145, 804));
+  EXPECT_TRUE(area->verticalScrollBar()->hasTracking());     // moves while dragged
+  EXPECT_FALSE(area->horizontalScrollBar()->hasTracking());  // moves when released
 
   auto visibleRect = [&](const char* name) {
     QWidget* w = control(name);
