@@ -5,7 +5,8 @@
 // - group "Channel0.Station0.Group0": the M and R items of the project's table (0/1 and
 //   0 .. 65535 as whole numbers), "Update" (1 while the link is up, 0 while down) and
 //   "UpdateTime" (time of the last good refresh as "hh:mm:ss.zzz", empty before it);
-// - group "System": "Connect" written 1 asks for the link, written 0 drops it.
+// - group "System": "Connect" written 1 asks for the link, written 0 drops it; read, it
+//   is 1 while the link is up.
 // Group and item names are matched without regard to case. Unknown groups or items,
 // values an item cannot hold and any call before a project is open raise Error naming
 // them. GetItem never waits on the wire. UI thread only.
