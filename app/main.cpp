@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/station.h"
+#include "platform/itemserver/item_server.h"
 #include "platform/qt_operator_dialogs.h"
 #include "platform/qt_termination.h"
 #include "ui/form1.h"
@@ -16,8 +17,10 @@ int main(int argc, char** argv) {
   LogindShutdown shutdown;
   QtTermination termination;
   SystemClock clock;
+  const DriveMap drives = DriveMap::fromEnvironment();
+  registerItemServer(registry, drives);
   Station station({dialogs, registry, shutdown, termination, clock, RegionalSettings::fromSystem(),
-                   DriveMap::fromEnvironment()});
+                   drives});
   TForm1 form(station.form(), station, dialogs);
   dialogs.setParent(&form);
   form.show();

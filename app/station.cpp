@@ -2,12 +2,18 @@
 
 namespace velta {
 
-Station::Station(PlatformServices services) : s_(std::move(services)) {}
+Station::Station(PlatformServices services)
+    : s_(std::move(services)),
+      poll_(form_, PlcServer, s_.registry, s_.shutdown, s_.termination, s_.regional) {}
 
 Station::~Station() = default;
 
-void Station::FormCreate() {}
-void Station::Timer1Timer() {}
+// Start-up so far: the PLC item server object and its project.
+void Station::FormCreate() {
+  PlcServer = s_.registry.createAs<PlcItemServer>(QString::fromLatin1(kPlcServerProgId));
+  PlcServer->OpenProject(kPlcProjectPath);
+}
+void Station::Timer1Timer() { poll_.Timer1Timer(); }
 void Station::SpeedButton1Click() {}
 void Station::SpeedButton5Click() {}
 void Station::SpeedButton6Click() {}
@@ -15,7 +21,7 @@ void Station::SpeedButton2Click() {}
 void Station::SpeedButton3Click() {}
 void Station::SpeedButton4Click() {}
 void Station::SpeedButton8Click() {}
-void Station::SpeedButton7Click() {}
+void Station::SpeedButton7Click() { poll_.SpeedButton7Click(); }
 void Station::DBGrid1CellClick() {}
 void Station::DBGrid1KeyUp() {}
 void Station::DBGrid1CtrlDelete() {}

@@ -11,6 +11,7 @@
 #include "platform/regional_settings.h"
 #include "platform/shutdown_service.h"
 #include "platform/termination.h"
+#include "plc/poll_cycle.h"
 #include "ui/form_handlers.h"
 #include "ui/form_state.h"
 
@@ -35,6 +36,7 @@ class Station : public FormHandlers {
   FormState& form() { return form_; }
   PlcServerRef& plcServer() { return PlcServer; }
   const PlatformServices& services() const { return s_; }
+  PollCycle& pollCycle() { return poll_; }
 
   void FormCreate() override;
   void Timer1Timer() override;
@@ -54,6 +56,7 @@ class Station : public FormHandlers {
   PlatformServices s_;
   FormState form_;
   PlcServerRef PlcServer;
+  PollCycle poll_;  // after form_ and PlcServer, which it uses
 };
 
 }  // namespace velta

@@ -1,1 +1,0 @@
-// The PLC item server.

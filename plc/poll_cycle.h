@@ -1,0 +1,70 @@
+#pragma once
+// The poll cycle, run every 200 ms by Timer1: keep the PLC link asked for, show its
+// state, obey the PLC's shutdown command, run the test-cycle sequencer, show the
+// data-transfer and label-printer indicators, read the measuring registers into the
+// four live readings and fill the status bar. It keeps nothing between ticks.
+//
+// Timer1Timer runs the whole tick under one guard: any failure (a server call, no
+// server object, a value that cannot be converted, the sequencer and what it calls)
+// abandons the rest of the tick, requests the application's termination and writes one
+// line with the reason to the failure sink; nothing is shown to the operator.
+// SpeedButton7Click lets its errors through to the window. UI thread only.
+#include <QString>
+#include <functional>
+
+#include "platform/object_registry.h"
+#include "platform/plc_item_server.h"
+#include "platform/regional_settings.h"
+#include "platform/shutdown_service.h"
+#include "platform/termination.h"
+#include "ui/form_state.h"
+
+namespace velta {
+
+// The server project file handed to the PLC item server at start-up and on reconnection.
+inline const QString kPlcProjectPath = QStringLiteral("D:\\rododezuz\\sistem\\fatekserver.fcs");
+
+inline const QString kConnectionDown = QStringLiteral("PLC BAĞLANTISI YOK");
+inline const QString kConnectionUp = QStringLiteral("PLC BAĞLANTISI TAMAM");
+inline const QString kShutdownCommandText = QStringLiteral("Bilgisayar kapat komutu");
+inline const QString kTransferOff = QStringLiteral("VERİ TRANSFERİ KAPALI");
+inline const QString kTransferOn = QStringLiteral("VERİ TRANSFERİ AÇIK");
+inline const QString kPrinterOff = QStringLiteral("ETİKET YAZICI KAPALI");
+inline const QString kPrinterOn = QStringLiteral("ETİKET YAZICI AÇIK");
+// Status bar panel 2.
+inline const QString kMakerBanner = QStringLiteral("VELTA RUZEDIVE TEST SİSTEMİ");
+
+class PollCycle {
+ public:
+  using FailureSink = std::function<void(const QString& reason)>;
+
+  // Everything given outlives the cycle; server is the station's PlcServer reference.
+  PollCycle(FormState& form, PlcServerRef& server, const ObjectRegistry& registry,
+            ShutdownService& shutdown, TerminationRequest& termination,
+            const RegionalSettings& regional);
+
+  // RunTestCycle, called at step 4 of every tick; none set: that step does nothing.
+  void setTestCycle(std::function<void()> runTestCycle) { testCycle_ = std::move(runTestCycle); }
+  // Where the guard's one line goes; by default stderr.
+  void setFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
+
+  void Timer1Timer();
+  // A new server object replaces PlcServer, opens the project and is asked to connect.
+  void SpeedButton7Click();
+
+ private:
+  void tick();
+  Variant read(const char* item);
+  bool is(const char* item, int v);
+
+  FormState& form_;
+  PlcServerRef& server_;
+  const ObjectRegistry& registry_;
+  ShutdownService& shutdown_;
+  TerminationRequest& termination_;
+  const RegionalSettings& regional_;
+  std::function<void()> testCycle_;
+  FailureSink failureSink_;
+};
+
+}  // namespace velta
