@@ -3,6 +3,8 @@
 
 #include "app/station.h"
 #include "platform/qt_operator_dialogs.h"
+#include "platform/qt_progress_reporter.h"
+#include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/qt_termination.h"
 #include "ui/form1.h"
 
@@ -16,10 +18,16 @@ int main(int argc, char** argv) {
   LogindShutdown shutdown;
   QtTermination termination;
   SystemClock clock;
-  Station station({dialogs, registry, shutdown, termination, clock, RegionalSettings::fromSystem(),
-                   DriveMap::fromEnvironment()});
+  XdgDesktopOpener desktopOpener;
+  const DriveMap drives = DriveMap::fromEnvironment();
+  const RegionalSettings regional = RegionalSettings::fromSystem();
+  registerSpreadsheetApplication(registry, {dialogs, desktopOpener, regional,
+                                            unsavedWorkbooksFolder(drives.stationRoot()), kApplicationTitle});
+  Station station({dialogs, registry, shutdown, termination, clock, regional, drives});
   TForm1 form(station.form(), station);
   dialogs.setParent(&form);
+  QtProgressReporter exportProgress(&form);
+  station.exportProgress = &exportProgress;
   form.show();
   return app.exec();
 }

@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev pxlib-dev libmodbus-dev libxlsxwriter-dev libkainjow-mustache-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth dbus fonts-liberation2 fonts-dejavu-core
-  imagemagick poppler-utils
+  imagemagick poppler-utils unzip
 )
 missing=()
 for p in "${packages[@]}"; do
