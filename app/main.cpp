@@ -4,6 +4,8 @@
 #include "app/station.h"
 #include "platform/itemserver/item_server.h"
 #include "platform/qt_operator_dialogs.h"
+#include "platform/qt_progress_reporter.h"
+#include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/qt_termination.h"
 #include "ui/form1.h"
 
@@ -17,12 +19,17 @@ int main(int argc, char** argv) {
   LogindShutdown shutdown;
   QtTermination termination;
   SystemClock clock;
+  XdgDesktopOpener desktopOpener;
   const DriveMap drives = DriveMap::fromEnvironment();
   registerItemServer(registry, drives);
-  Station station({dialogs, registry, shutdown, termination, clock, RegionalSettings::fromSystem(),
-                   drives});
+  const RegionalSettings regional = RegionalSettings::fromSystem();
+  registerSpreadsheetApplication(registry, {dialogs, desktopOpener, regional,
+                                            unsavedWorkbooksFolder(drives.stationRoot()), kApplicationTitle});
+  Station station({dialogs, registry, shutdown, termination, clock, regional, drives});
   TForm1 form(station.form(), station, dialogs);
   dialogs.setParent(&form);
+  QtProgressReporter exportProgress(&form);
+  station.exportProgress = &exportProgress;
   form.show();
   return app.exec();
 }

@@ -1,5 +1,8 @@
 #include "app/station.h"
 
+#include "output/export_all.h"
+#include "output/one_record_sheet.h"
+
 namespace velta {
 
 Station::Station(PlatformServices services)
@@ -22,6 +25,13 @@ void Station::SpeedButton3Click() {}
 void Station::SpeedButton4Click() {}
 void Station::SpeedButton8Click() {}
 void Station::SpeedButton7Click() { poll_.SpeedButton7Click(); }
+void Station::SpeedButton4Click() {
+  if (!table1RecordSource) return;
+  const std::unique_ptr<RecordSource> table1 = table1RecordSource();
+  SilentProgress silent;
+  velta::SpeedButton4Click(ExcelApplication1, *table1, exportProgress ? *exportProgress : silent);
+}
+void Station::SpeedButton8Click() { velta::SpeedButton8Click(form_, s_.registry, s_.dialogs); }
 void Station::DBGrid1CellClick() {}
 void Station::DBGrid1KeyUp() {}
 void Station::DBGrid1CtrlDelete() {}

@@ -3,13 +3,19 @@
 // values, the PLC server reference and the tables, and runs every handler. The
 // widgets (Form1) and the outside components are given to it, so tests run it whole
 // with fakes. UI thread only.
+#include <functional>
+#include <memory>
+
+#include "output/record_source.h"
 #include "platform/clock.h"
 #include "platform/drive_map.h"
 #include "platform/object_registry.h"
 #include "platform/operator_dialogs.h"
 #include "platform/plc_item_server.h"
+#include "platform/progress_reporter.h"
 #include "platform/regional_settings.h"
 #include "platform/shutdown_service.h"
+#include "platform/spreadsheet/spreadsheet_connection.h"
 #include "platform/termination.h"
 #include "plc/poll_cycle.h"
 #include "ui/form_handlers.h"
@@ -38,6 +44,14 @@ class Station : public FormHandlers {
   const PlatformServices& services() const { return s_; }
   PollCycle& pollCycle() { return poll_; }
 
+  // The spreadsheet connection of the window (connects on first use at the latest).
+  SpreadsheetConnection& excelApplication1() { return ExcelApplication1; }
+  // Gives the all-records export the records of Table1; while unset the export
+  // does nothing.
+  std::function<std::unique_ptr<RecordSource>()> table1RecordSource;
+  // Where the all-records export shows its progress (silent when unset).
+  ProgressReporter* exportProgress = nullptr;
+
   void FormCreate() override;
   void Timer1Timer() override;
   void SpeedButton1Click() override;
@@ -57,6 +71,7 @@ class Station : public FormHandlers {
   FormState form_;
   PlcServerRef PlcServer;
   PollCycle poll_;  // after form_ and PlcServer, which it uses
+  SpreadsheetConnection ExcelApplication1{s_.registry};
 };
 
 }  // namespace velta

@@ -9,8 +9,10 @@ packages=(
   libsqlite3-dev pxlib-dev libmodbus-dev libxlsxwriter-dev libkainjow-mustache-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth dbus fonts-liberation2 fonts-dejavu-core
-  imagemagick poppler-utils
+  imagemagick poppler-utils unzip
 )
+# LibreOffice only for tools/check-xlsx-with-libreoffice.sh (large; not needed by ctest).
+if [ "${VELTA_WITH_LIBREOFFICE:-0}" = 1 ]; then packages+=(libreoffice-calc-nogui); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
