@@ -22,8 +22,6 @@ void Station::SpeedButton5Click() {}
 void Station::SpeedButton6Click() {}
 void Station::SpeedButton2Click() {}
 void Station::SpeedButton3Click() {}
-void Station::SpeedButton4Click() {}
-void Station::SpeedButton8Click() {}
 void Station::SpeedButton7Click() { poll_.SpeedButton7Click(); }
 void Station::SpeedButton4Click() {
   if (!table1RecordSource) return;
