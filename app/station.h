@@ -11,6 +11,7 @@
 #include "platform/regional_settings.h"
 #include "platform/shutdown_service.h"
 #include "platform/termination.h"
+#include "platform/tablestore/dataset.h"
 #include "ui/form_handlers.h"
 #include "ui/form_state.h"
 
@@ -35,6 +36,7 @@ class Station : public FormHandlers {
   FormState& form() { return form_; }
   PlcServerRef& plcServer() { return PlcServer; }
   const PlatformServices& services() const { return s_; }
+  Dataset& table1() { return Table1; }
 
   void FormCreate() override;
   void Timer1Timer() override;
@@ -54,6 +56,8 @@ class Station : public FormHandlers {
   PlatformServices s_;
   FormState form_;
   PlcServerRef PlcServer;
+  // The daily data file shown in the grid (declared with the eighteen record fields).
+  Dataset Table1{QStringLiteral("Table1")};
 };
 
 }  // namespace velta
