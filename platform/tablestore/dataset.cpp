@@ -593,6 +593,11 @@ void Dataset::deleteRecord() {
   emit currentChanged(current_);  // another record is current even where the index is the same
 }
 
+void Dataset::deleteBookmarked(const QByteArray& bookmark) {
+  gotoBookmark(bookmark);
+  deleteRecord();
+}
+
 int Dataset::fieldIndex(const QString& name) const {
   for (size_t i = 0; i < fields_.size(); ++i)
     if (fields_[i].name == name) return static_cast<int>(i);

@@ -113,6 +113,10 @@ class Dataset : public QObject {
   // Removes the current record; the next, else the previous becomes current. A pending
   // new record is dropped instead.
   void deleteRecord();
+  // Deletes the record a bookmark names (read when the operator confirmed), wherever the
+  // view has moved meanwhile; raises "Record not found" when it is gone. An empty
+  // bookmark deletes the current record as deleteRecord does.
+  void deleteBookmarked(const QByteArray& bookmark);
 
   // Fields of the open view (the declared ones, else the file's).
   int fieldCount() const { return static_cast<int>(fields_.size()); }

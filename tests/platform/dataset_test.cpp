@@ -160,6 +160,19 @@ TEST_F(DatasetTest, Bookmarks) {
   EXPECT_EQ(current(), QStringLiteral("C"));
 }
 
+TEST_F(DatasetTest, DeleteByBookmarkRemovesTheConfirmedRecord) {
+  table.open();
+  for (const char* s : {"A", "B"}) add(QString::fromLatin1(s));
+  table.first();
+  const QByteArray confirmed = table.bookmark();
+  add(QStringLiteral("C"));  // the view moved on meanwhile
+  table.deleteBookmarked(confirmed);
+  EXPECT_EQ(serials(), (QStringList{"B", "C"}));
+  EXPECT_EQ(current(), QStringLiteral("B"));
+  expectError([&] { table.deleteBookmarked(confirmed); }, QStringLiteral("Table1: Record not found"), "gone");
+  EXPECT_EQ(serials(), (QStringList{"B", "C"}));
+}
+
 TEST_F(DatasetTest, AppendEditCancelAndClose) {
   table.open();
   add(QStringLiteral("A"), QStringLiteral("1.5"));
