@@ -2,12 +2,16 @@
 
 #include "output/export_all.h"
 #include "output/one_record_sheet.h"
+#include "records/daily_file.h"
 
 namespace velta {
 
 Station::Station(PlatformServices services)
     : s_(std::move(services)),
-      poll_(form_, PlcServer, s_.registry, s_.shutdown, s_.termination, s_.regional) {}
+      poll_(form_, PlcServer, s_.registry, s_.shutdown, s_.termination, s_.regional) {
+  Table1.setRegional(s_.regional);
+  Table1.setFieldDefs(DailyFileFields());
+}
 
 Station::~Station() = default;
 
@@ -17,7 +21,9 @@ void Station::FormCreate() {
   PlcServer->OpenProject(kPlcProjectPath);
 }
 void Station::Timer1Timer() { poll_.Timer1Timer(); }
-void Station::SpeedButton1Click() {}
+void Station::SpeedButton1Click() {
+  velta::SpeedButton1Click({Table1, form_, s_.dialogs, s_.clock, s_.drives});
+}
 void Station::SpeedButton5Click() {}
 void Station::SpeedButton6Click() {}
 void Station::SpeedButton2Click() {}

@@ -18,6 +18,7 @@
 #include "platform/spreadsheet/spreadsheet_connection.h"
 #include "platform/termination.h"
 #include "plc/poll_cycle.h"
+#include "platform/tablestore/dataset.h"
 #include "ui/form_handlers.h"
 #include "ui/form_state.h"
 
@@ -51,6 +52,7 @@ class Station : public FormHandlers {
   std::function<std::unique_ptr<RecordSource>()> table1RecordSource;
   // Where the all-records export shows its progress (silent when unset).
   ProgressReporter* exportProgress = nullptr;
+  Dataset& table1() { return Table1; }
 
   void FormCreate() override;
   void Timer1Timer() override;
@@ -72,6 +74,8 @@ class Station : public FormHandlers {
   PlcServerRef PlcServer;
   PollCycle poll_;  // after form_ and PlcServer, which it uses
   SpreadsheetConnection ExcelApplication1{s_.registry};
+  // The daily data file shown in the grid (declared with the eighteen record fields).
+  Dataset Table1{QStringLiteral("Table1")};
 };
 
 }  // namespace velta

@@ -1,0 +1,59 @@
+#pragma once
+// The daily data files: one table per calendar day, "D:\rododezuz\data\" + date code +
+// ".tkv", shown in Table1. Creating today's file, switching Table1 to it, the start-up
+// opening, choosing a file in OpenDialog1, appending a test record from the PLC values
+// panel, and the window caption that names the open file.
+//
+// Errors of the table store are not caught here: they go to the caller (velta::Error).
+// UI thread only; message boxes go through OperatorDialogs and may run poll ticks.
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/drive_map.h"
+#include "platform/operator_dialogs.h"
+#include "platform/tablestore/dataset.h"
+#include "ui/form_state.h"
+
+namespace velta {
+
+inline const QString kDataDirectory = QStringLiteral("D:\\rododezuz\\data");
+inline const QString kCaptionPrefix = QStringLiteral("VELTA RUZEDIVE       Dosya Adı: ");
+
+// The eighteen fields in order: SIRANO (auto-increment), SERiNO (text 15), HAVA .. BOY3.
+const std::vector<FieldDef>& DailyFileFields();
+// The primary index "siraindex" over SIRANO.
+IndexDef DailyFileIndex();
+// Today's table name: date code + ".tkv" (14 characters).
+QString DailyTableName(const Clock& clock);
+
+// What the daily-file operations work on; everything outlives the call.
+struct DailyFileContext {
+  Dataset& Table1;
+  FormState& form;
+  OperatorDialogs& dialogs;
+  const Clock& clock;
+  const DriveMap& drives;
+};
+
+// Creates today's file unless it exists, then shows "DOSYA OLUŞTURULDU" or
+// "BUGÜN İÇİN DOSYA OLUŞTURULMUŞ ". A store failure shows neither.
+void CreateDailyFile(const DailyFileContext& ctx);
+// Close Table1, point it at the data directory and today's table name, open it, set the
+// caption, ClearPlcValues. Does not create the file; when opening fails Table1 stays
+// closed with today's name set and caption and panel keep their contents.
+void OpenDailyFile(const DailyFileContext& ctx);
+// The same steps with the directory as start-up spells it (no trailing backslash).
+void OpenDailyFileAtStartUp(const DailyFileContext& ctx);
+// OpenDialog1: cancel changes nothing; otherwise Table1 is reopened with the chosen
+// file's full path as its table name and the caption is set.
+void SpeedButton1Click(const DailyFileContext& ctx);
+// One new record from Edit25 (SERiNO) and Edit26 .. Edit41 (HAVA .. BOY3), posted.
+// On any failure nothing is stored and no unposted record is left in Table1.
+void AppendTestRecord(const DailyFileContext& ctx);
+
+// kCaptionPrefix + the last 14 characters of the table name.
+QString DailyFileCaption(const QString& tableName);
+
+}  // namespace velta

@@ -1,0 +1,23 @@
+#pragma once
+// The number-text rule between the window's boxes and floating-point fields, in one
+// place. Texts use the regional decimal separator and no thousands separators.
+#include <QChar>
+#include <QString>
+#include <optional>
+
+namespace velta {
+
+// Text to number. An empty text (after trimming surrounding blanks) is no value.
+// Accepted: optional sign, digits with at most one decimal separator (at least one
+// digit), optional exponent "E"/"e" with optional sign. Anything else, or a value out
+// of the double range, raises
+// "'<text>' is not a valid floating point value for field '<fieldName>'".
+std::optional<double> TextToNumber(const QString& text, QChar decimalSeparator,
+                                   const QString& fieldName);
+
+// Number to text: shortest general form with up to 15 significant digits. Fixed
+// notation when the magnitude is at least 0.0001 and there are at most 15 digits before
+// the separator, else scientific ("1E-5", "1.5E20", "-2.5E-7"). Zero gives "0".
+QString NumberToText(double value, QChar decimalSeparator);
+
+}  // namespace velta

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/error.h"
+#include "records/number_text.h"
+
+using namespace velta;
+
+TEST(NumberText, TextToNumber) {
+  struct Case {
+    const char* text;
+    char sep;
+    std::optional<double> value;
+  } cases[] = {
+      {"2.5", '.', 2.5},      {"2,5", ',', 2.5},      {"", '.', std::nullopt}, {"   ", ',', std::nullopt},
+      {"  -3.25 ", '.', -3.25}, {"+7", '.', 7.0},     {"1E-5", '.', 1e-5},     {"1,5e20", ',', 1.5e20},
+      {"-2.5E-7", '.', -2.5e-7}, {"0", ',', 0.0},     {".5", '.', 0.5},        {"5.", '.', 5.0},
+      {"123456789012345", '.', 123456789012345.0},    {"1e+3", '.', 1000.0},   {"007", '.', 7.0},
+  };
+  for (const auto& c : cases) {
+    const auto v = TextToNumber(QString::fromLatin1(c.text), QChar(c.sep), QStringLiteral("HAVA"));
+    ASSERT_EQ(v.has_value(), c.value.has_value()) << c.text;
+    if (v) {
+      EXPECT_DOUBLE_EQ(*v, *c.value) << c.text;
+    }
+  }
+}
+
+TEST(NumberText, BadTextsRaiseTheFieldError) {
+  struct Case {
+    const char* text;
+    char sep;
+  } cases[] = {
+      {"2.5", ','},   {"2,5", '.'},  {"1,000.5", '.'}, {"1.000,5", ','}, {"abc", '.'}, {"1.2.3", '.'},
+      {"1e", '.'},    {"e5", '.'},   {"-", '.'},       {".", '.'},       {"inf", '.'}, {"nan", '.'},
+      {"0x10", '.'},  {"1 2", '.'},  {"--1", '.'},     {"1e999", '.'},   {"12a", ','},
+  };
+  for (const auto& c : cases) {
+    try {
+      TextToNumber(QString::fromLatin1(c.text), QChar(c.sep), QStringLiteral("PRES1"));
+      ADD_FAILURE() << "accepted " << c.text;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.text(), QStringLiteral("'%1' is not a valid floating point value for field 'PRES1'")
+                              .arg(QString::fromLatin1(c.text)));
+    }
+  }
+}
+
+TEST(NumberText, NumberToText) {
+  struct Case {
+    double value;
+    char sep;
+    const char* text;
+  } cases[] = {
+      {2.5, '.', "2.5"},
+      {2.5, ',', "2,5"},
+      {0.0, ',', "0"},
+      {-0.0, '.', "0"},
+      {-3.75, ',', "-3,75"},
+      {100.0, '.', "100"},
+      {0.0001, '.', "0.0001"},
+      {0.00001, '.', "1E-5"},
+      {0.000015, ',', "1,5E-5"},
+      {-2.5e-7, '.', "-2.5E-7"},
+      {1.5e20, '.', "1.5E20"},
+      {1e14, '.', "100000000000000"},
+      {999999999999999.0, '.', "999999999999999"},
+      {1e15, '.', "1E15"},
+      {1e16, '.', "1E16"},
+      {123456789012345.6, '.', "123456789012346"},  // 15 significant digits
+      {0.1 + 0.2, '.', "0.3"},
+      {1.0 / 3.0, ',', "0,333333333333333"},
+      {22.45, ',', "22,45"},
+      {1234.5678, '.', "1234.5678"},
+      {-1e-10, '.', "-1E-10"},
+      {std::numeric_limits<double>::infinity(), '.', "INF"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(NumberToText(c.value, QChar(c.sep)), QString::fromLatin1(c.text)) << c.text;
+}
+
+TEST(NumberText, RoundTripsThroughText) {
+  for (double v : {2.5, -0.125, 1e-5, 12345.678, 1.5e20, 0.0001, 987654321.0})
+    for (char sep : {'.', ','}) {
+      const QString t = NumberToText(v, QChar(sep));
+      EXPECT_DOUBLE_EQ(*TextToNumber(t, QChar(sep), QStringLiteral("EN")), v) << t.toStdString();
+    }
+}
