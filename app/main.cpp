@@ -4,6 +4,7 @@
 #include "app/station.h"
 #include "platform/qt_operator_dialogs.h"
 #include "platform/qt_termination.h"
+#include "platform/report/widgets/qt_report_dialogs.h"
 #include "ui/form1.h"
 
 int main(int argc, char** argv) {
@@ -18,8 +19,11 @@ int main(int argc, char** argv) {
   SystemClock clock;
   Station station({dialogs, registry, shutdown, termination, clock, RegionalSettings::fromSystem(),
                    DriveMap::fromEnvironment()});
+  QtReportDialogs reportDialogs;
+  station.setReportDialogs(&reportDialogs);
   TForm1 form(station.form(), station);
   dialogs.setParent(&form);
+  reportDialogs.setParent(&form);
   form.show();
   return app.exec();
 }

@@ -3,6 +3,7 @@
 // values, the PLC server reference and the tables, and runs every handler. The
 // widgets (Form1) and the outside components are given to it, so tests run it whole
 // with fakes. UI thread only.
+#include "output/report_output.h"
 #include "platform/clock.h"
 #include "platform/drive_map.h"
 #include "platform/object_registry.h"
@@ -36,6 +37,13 @@ class Station : public FormHandlers {
   PlcServerRef& plcServer() { return PlcServer; }
   const PlatformServices& services() const { return s_; }
 
+  // Report output: the report components (connect RvDataSetConnection1 to Table2), the
+  // engine's windows (the program sets the Qt ones) and the print-buffer step that the
+  // three report buttons run first; unset, the buttons raise an error.
+  MainWindowReports& reports() { return reports_; }
+  void setReportDialogs(ReportDialogs* dialogs) { reports_.RvProject1.environment().dialogs = dialogs; }
+  std::function<void()> PreparePrintBuffer;
+
   void FormCreate() override;
   void Timer1Timer() override;
   void SpeedButton1Click() override;
@@ -54,6 +62,8 @@ class Station : public FormHandlers {
   PlatformServices s_;
   FormState form_;
   PlcServerRef PlcServer;
+  MainWindowReports reports_;
+  ReportOutput reportOutput_;
 };
 
 }  // namespace velta
