@@ -83,6 +83,7 @@ QByteArray RvRenderText::render(const ReportDocument& doc, int fromPage, int toP
 
   // page -> row -> line of characters
   std::map<int, std::map<int, QString>> grid;
+  // Returns the column after the text.
   auto put = [&](int page, int row, int col, const QString& text) {
     QString& line = grid[page][row];
     // Never overwrite: a piece that would touch text already placed moves right past it.
@@ -94,6 +95,7 @@ QByteArray RvRenderText::render(const ReportDocument& doc, int fromPage, int toP
     while (touches(col)) ++col;
     if (line.size() < col + text.size()) line = line.leftJustified(col + text.size(), u' ');
     line.replace(col, text.size(), text);
+    return col + int(text.size());
   };
   for (QTextBlock block = td.begin(); block.isValid(); block = block.next()) {
     const QTextLayout* tl = block.layout();
@@ -106,16 +108,23 @@ QByteArray RvRenderText::render(const ReportDocument& doc, int fromPage, int toP
       const int page = int(y / pageSize.height()) + 1;
       if (page < from || page > to) continue;
       const int row = std::clamp(int((y - (page - 1) * pageSize.height()) / rowHeight), 0, rows - 1);
-      // Runs of characters between blanks keep together; each run starts at its own cell.
+      // Words keep together and each goes to the cell nearest to where it starts; a word
+      // that follows the previous one at an ordinary word gap follows it after one blank,
+      // so that large or small type does not tear a line apart.
       int pos = line.textStart();
       const int end = line.textStart() + line.textLength();
+      double previousEndX = -1e9;
+      int previousEndCol = 0;
       while (pos < end) {
         while (pos < end && text.at(pos).isSpace()) ++pos;
         const int start = pos;
         while (pos < end && !text.at(pos).isSpace()) ++pos;
         if (pos == start) break;
         const double x = origin.x() + line.cursorToX(start);
-        put(page, row, std::max(0, int(x / colWidth + 0.5)), text.mid(start, pos - start));
+        int col = std::max(0, int(x / colWidth + 0.5));
+        if (x - previousEndX < 1.5 * colWidth) col = previousEndCol + 1;
+        previousEndCol = put(page, row, col, text.mid(start, pos - start));
+        previousEndX = origin.x() + line.cursorToX(pos);
       }
     }
   }
