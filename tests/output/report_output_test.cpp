@@ -389,5 +389,37 @@ TEST_F(ReportOutputTest, UnsetPrintBufferStepIsAClearError) {
   EXPECT_TRUE(steps.isEmpty());
 }
 
+TEST_F(ReportOutputTest, ComponentsStartWithTheMainWindowsSettings) {
+  MainWindowReports fresh(ReportEnvironment{DriveMap(root.path()), u',', nullptr});
+  const RvSystem& sys = fresh.RvSystem1;
+  EXPECT_EQ(sys.TitleSetup, QStringLiteral("Output Options"));
+  EXPECT_EQ(sys.TitleStatus, QStringLiteral("Report Status"));
+  EXPECT_EQ(sys.TitlePreview, QStringLiteral("Report Preview"));
+  EXPECT_EQ(sys.DefaultDest(), ReportDestination::rdPreview);
+  EXPECT_EQ(sys.SystemSetups(), kAllSetupPermissions);
+  EXPECT_EQ(sys.Options, soShowStatus | soAllowPrintFromPreview | soPreviewModal);
+  EXPECT_TRUE(sys.DoNativeOutput());
+  EXPECT_EQ(sys.RenderObject(), nullptr);
+  EXPECT_TRUE(sys.OutputFileName().isEmpty());
+  EXPECT_EQ(sys.StatusFormat, QStringLiteral("Generating page %p"));
+  EXPECT_EQ(sys.StatusPrinting, QStringLiteral("Printing page %p"));
+  EXPECT_EQ(sys.JobTitle, QStringLiteral("ReportPrinter Report"));
+  EXPECT_EQ(fresh.RvProject1.Engine(), nullptr);
+  EXPECT_FALSE(fresh.RvProject1.hasStoredProject());
+  EXPECT_EQ(fresh.RvRenderPDF1.DisplayName(), QStringLiteral("Adobe Acrobat (PDF)"));
+  EXPECT_EQ(fresh.RvRenderPDF1.FileExtension(), QStringLiteral("*.pdf"));
+  EXPECT_FALSE(fresh.RvRenderPDF1.EmbedFonts);
+  EXPECT_EQ(fresh.RvRenderPDF1.ImageQuality, 90);
+  EXPECT_EQ(fresh.RvRenderPDF1.MetafileDPI, 300);
+  EXPECT_EQ(fresh.RvRenderHTML1.DisplayName(), QStringLiteral("Web Page (HTML)"));
+  EXPECT_EQ(fresh.RvRenderHTML1.FileExtension(), QStringLiteral("*.html;*.htm"));
+  EXPECT_FALSE(fresh.RvRenderHTML1.ServerMode);
+  EXPECT_EQ(fresh.RvRenderText1.DisplayName(), QStringLiteral("Plain Text (TXT)"));
+  EXPECT_EQ(fresh.RvRenderText1.CPI, 10);
+  EXPECT_EQ(fresh.RvRenderText1.LPI, 6);
+  EXPECT_EQ(fresh.RvDataSetConnection1.Name(), QStringLiteral("RvDataSetConnection1"));
+  EXPECT_EQ(fresh.RvDataSetConnection1.RuntimeVisibility, RvDataSetConnection::rtDeveloper);
+}
+
 }  // namespace
 }  // namespace velta

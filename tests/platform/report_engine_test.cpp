@@ -366,5 +366,44 @@ TEST_F(RvProjectTest, ConnectionWithoutDataIsAnError) {
   EXPECT_FALSE(QFile::exists(host(QStringLiteral("C/out/a.txt"))));
 }
 
+TEST(ReportData, VariantsBecomeReportValues) {
+  EXPECT_TRUE(ReportValue::fromVariant(Variant()).isEmpty());
+  EXPECT_TRUE(ReportValue::fromVariant(Variant::null()).isEmpty());
+  EXPECT_EQ(*ReportValue::fromVariant(Variant(2.5)).number(), 2.5);
+  EXPECT_EQ(*ReportValue::fromVariant(Variant(qint64(7))).number(), 7.0);
+  EXPECT_EQ(*ReportValue::fromVariant(Variant(true)).number(), 1.0);
+  EXPECT_EQ(*ReportValue::fromVariant(Variant("NEGATiF")).text(), QStringLiteral("NEGATiF"));
+}
+
+TEST_F(RvProjectTest, PagesAreCountedInTheStatusAndTheRangeIsKept) {
+  writeProject(projectText(QStringLiteral(
+      "<p style=\"page-break-after: always\">PAGE-ONE {{RvDataSetConnection1.SERiNO}}</p>\n"
+      "<p style=\"page-break-after: always\">PAGE-TWO</p>\n<p>PAGE-THREE</p>")));
+  OutputChoice c;
+  c.destination = ReportDestination::rdFile;
+  c.fileFormat = QStringLiteral("Adobe Acrobat (PDF)");
+  c.fileName = host(QStringLiteral("C/out/range.pdf"));
+  c.fromPage = 2;
+  c.toPage = 3;
+  dialogs.choices.push_back(c);
+  project.Execute();
+  EXPECT_EQ(dialogs.requests.at(0).pageCount, 3);
+  EXPECT_EQ(dialogs.statusTexts, (QStringList{QStringLiteral("Generating page 2"), QStringLiteral("Generating page 3")}));
+  const QString pdfText = testing::pdfText(host(QStringLiteral("C/out/range.pdf")));
+  EXPECT_FALSE(pdfText.contains(QStringLiteral("PAGE-ONE")));
+  EXPECT_TRUE(pdfText.contains(QStringLiteral("PAGE-TWO")));
+  EXPECT_TRUE(pdfText.contains(QStringLiteral("PAGE-THREE")));
+
+  project.Close();
+  fileSystem(QStringLiteral("C:\\out\\all.txt"));
+  dialogs.statusTexts.clear();
+  project.Execute();
+  const QStringList pages = readHost(QStringLiteral("C/out/all.txt")).split(u'\f');
+  ASSERT_EQ(pages.size(), 3);
+  EXPECT_TRUE(pages[0].contains(QStringLiteral("PAGE-ONE T09032026K1405V")));
+  EXPECT_TRUE(pages[2].contains(QStringLiteral("PAGE-THREE")));
+  EXPECT_EQ(dialogs.statusTexts.size(), 3);
+}
+
 }  // namespace
 }  // namespace velta
