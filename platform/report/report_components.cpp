@@ -165,6 +165,7 @@ void RvProject::run(RvSystem& sys) {
   job.fromPage = choice.fromPage;
   job.toPage = choice.toPage;
   job.collate = choice.collate;
+  job.previewZoomPercent = sys.PreviewZoom;
 
   switch (choice.destination) {
     case ReportDestination::rdPreview: {

@@ -42,6 +42,7 @@ struct PrintJob {
   int fromPage = 1;
   int toPage = 0;
   bool collate = true;
+  int previewZoomPercent = 100;
 };
 
 // A status window; closed when destroyed.

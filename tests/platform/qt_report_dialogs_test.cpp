@@ -6,7 +6,9 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAction>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -104,21 +106,32 @@ TEST(QtReportDialogs, StatusWindowShowsTheText) {
     EXPECT_FALSE(w->isVisible() && w->windowTitle() == QStringLiteral("Report Status"));
 }
 
-TEST(QtReportDialogs, PreviewIsModalAndTitled) {
+TEST(QtReportDialogs, PreviewIsModalTitledZoomedAndPrintsOnlyWhenAllowed) {
   ReportDefinition def;
   def.name = QStringLiteral("R");
   def.templateText = QStringLiteral("<p>preview text</p>");
   ReportDocument doc(def, {}, u',', QStringLiteral("p.rav"));
   QtReportDialogs dialogs;
-  bool seen = false;
-  whenModal([&](QWidget* w) {
-    seen = true;
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Report Preview"));
-    EXPECT_NE(qobject_cast<QPrintPreviewDialog*>(w), nullptr);
-    w->close();
-  });
-  dialogs.showPreview(QStringLiteral("Report Preview"), doc, PrintJob{}, true);
-  EXPECT_TRUE(seen);
+  for (bool allowPrint : {true, false}) {
+    bool seen = false;
+    whenModal([&](QWidget* w) {
+      seen = true;
+      EXPECT_EQ(w->windowTitle(), QStringLiteral("Report Preview"));
+      EXPECT_NE(qobject_cast<QPrintPreviewDialog*>(w), nullptr);
+      auto* view = w->findChild<QPrintPreviewWidget*>();
+      ASSERT_NE(view, nullptr);
+      EXPECT_DOUBLE_EQ(view->zoomFactor(), 1.0);
+      bool printVisible = false;
+      for (QAction* a : w->findChildren<QAction*>())
+        if (a->text() == QStringLiteral("Print") && a->isVisible()) printVisible = true;
+      EXPECT_EQ(printVisible, allowPrint);
+      w->close();
+    });
+    PrintJob job;
+    job.previewZoomPercent = 100;
+    dialogs.showPreview(QStringLiteral("Report Preview"), doc, job, allowPrint);
+    EXPECT_TRUE(seen);
+  }
 }
 
 }  // namespace

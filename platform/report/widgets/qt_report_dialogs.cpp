@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -186,6 +187,11 @@ void QtReportDialogs::showPreview(const QString& title, const ReportDocument& do
   }
   QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg,
                    [&](QPrinter* p) { paintOn(*p, doc, nullptr, QString()); });
+  if (auto* view = dlg.findChild<QPrintPreviewWidget*>(); view && job.previewZoomPercent > 0) {
+    view->setZoomMode(QPrintPreviewWidget::CustomZoom);
+    view->setZoomFactor(job.previewZoomPercent / 100.0);
+  }
+  dlg.resize(900, 1000);
   dlg.exec();
 }
 
