@@ -7,6 +7,7 @@
 #include "platform/qt_progress_reporter.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/qt_termination.h"
+#include "platform/report/widgets/qt_report_dialogs.h"
 #include "ui/form1.h"
 
 int main(int argc, char** argv) {
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
   Station station({dialogs, registry, shutdown, termination, clock, regional, drives});
   TForm1 form(station.form(), station, dialogs);
   dialogs.setParent(&form);
+  QtReportDialogs reportDialogs;
+  station.setReportDialogs(&reportDialogs);
+  reportDialogs.setParent(&form);
   QtProgressReporter exportProgress(&form);
   station.exportProgress = &exportProgress;
   form.show();

@@ -2,13 +2,20 @@
 
 #include "output/export_all.h"
 #include "output/one_record_sheet.h"
+#include "platform/error.h"
 #include "records/daily_file.h"
 
 namespace velta {
 
 Station::Station(PlatformServices services)
     : s_(std::move(services)),
-      poll_(form_, PlcServer, s_.registry, s_.shutdown, s_.termination, s_.regional) {
+      poll_(form_, PlcServer, s_.registry, s_.shutdown, s_.termination, s_.regional),
+      reports_(ReportEnvironment{s_.drives, s_.regional.decimalSeparator, nullptr}),
+      reportOutput_(form_, s_.dialogs, reports_, [this] {
+        if (!PreparePrintBuffer)
+          throw Error(QStringLiteral("PreparePrintBuffer is not connected: the print buffer cannot be filled"));
+        PreparePrintBuffer();
+      }) {
   Table1.setRegional(s_.regional);
   Table1.setFieldDefs(DailyFileFields());
 }
@@ -25,9 +32,9 @@ void Station::SpeedButton1Click() {
   velta::SpeedButton1Click({Table1, form_, s_.dialogs, s_.clock, s_.drives});
 }
 void Station::SpeedButton5Click() {}
-void Station::SpeedButton6Click() {}
-void Station::SpeedButton2Click() {}
-void Station::SpeedButton3Click() {}
+void Station::SpeedButton6Click() { reportOutput_.SpeedButton6Click(); }
+void Station::SpeedButton2Click() { reportOutput_.SpeedButton2Click(); }
+void Station::SpeedButton3Click() { reportOutput_.SpeedButton3Click(); }
 void Station::SpeedButton7Click() { poll_.SpeedButton7Click(); }
 void Station::SpeedButton4Click() {
   if (!table1RecordSource) return;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "output/record_source.h"
+#include "output/report_output.h"
 #include "platform/clock.h"
 #include "platform/drive_map.h"
 #include "platform/object_registry.h"
@@ -54,6 +55,13 @@ class Station : public FormHandlers {
   ProgressReporter* exportProgress = nullptr;
   Dataset& table1() { return Table1; }
 
+  // Report output: the report components (connect RvDataSetConnection1 to Table2), the
+  // engine's windows (the program sets the Qt ones) and the print-buffer step that the
+  // three report buttons run first; unset, the buttons raise an error.
+  MainWindowReports& reports() { return reports_; }
+  void setReportDialogs(ReportDialogs* dialogs) { reports_.RvProject1.environment().dialogs = dialogs; }
+  std::function<void()> PreparePrintBuffer;
+
   void FormCreate() override;
   void Timer1Timer() override;
   void SpeedButton1Click() override;
@@ -76,6 +84,8 @@ class Station : public FormHandlers {
   SpreadsheetConnection ExcelApplication1{s_.registry};
   // The daily data file shown in the grid (declared with the eighteen record fields).
   Dataset Table1{QStringLiteral("Table1")};
+  MainWindowReports reports_;
+  ReportOutput reportOutput_;
 };
 
 }  // namespace velta
