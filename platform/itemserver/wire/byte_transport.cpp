@@ -48,6 +48,14 @@ void ByteTransport::close() {
   fd_ = -1;
 }
 
+void ByteTransport::drop() {
+  if (fd_ >= 0) {
+    const linger hard{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);  // fails harmlessly on a tty
+  }
+  close();
+}
+
 void ByteTransport::failed(const char* what, int err) {
   close();
   throw PlcLinkError(PlcLinkErrorKind::ConnectionLost,

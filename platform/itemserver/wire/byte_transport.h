@@ -17,6 +17,8 @@ class ByteTransport {
   virtual ~ByteTransport();
   virtual void open(std::chrono::milliseconds timeout) = 0;
   void close();
+  // Closes at once, throwing away anything still queued for sending (sockets: reset).
+  void drop();
   bool isOpen() const { return fd_ >= 0; }
   void write(std::string_view bytes, std::chrono::milliseconds timeout);
   // Up to max bytes; waits at most timeout for the first; 0 when none came.

@@ -2,6 +2,8 @@
 
 #include <modbus/modbus.h>
 
+#include <sys/socket.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -66,6 +68,7 @@ void ModbusLink::openNow() {
                            .arg(describe(), QString::fromLocal8Bit(modbus_strerror(err))));
   }
   open_ = true;
+  exchangedSinceOpen_ = false;
   flushBeforeNext_ = settings_.mode == ModbusSettings::Mode::Rtu;
   timeoutsInRow_ = 0;
 }
@@ -75,6 +78,19 @@ void ModbusLink::connect() { openNow(); }
 void ModbusLink::close() {
   if (ctx_ && open_) modbus_close(ctx_);
   open_ = false;
+}
+
+void ModbusLink::drop() {
+  // An abortive close: a request still queued in the socket (cable pulled) is thrown
+  // away instead of reaching the PLC late, and the PLC's connection slot is freed.
+  if (ctx_ && open_ && settings_.mode == ModbusSettings::Mode::Tcp) {
+    const linger hard{1, 0};
+    ::setsockopt(modbus_get_socket(ctx_), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+  }
+  close();
+  // Only a connection that never carried a good exchange delays the next attempt; a
+  // connection that worked and then broke is retried at once.
+  if (!exchangedSinceOpen_) backoff_.failed();
 }
 
 void ModbusLink::ensureOpen() {
@@ -92,6 +108,7 @@ void ModbusLink::ensureOpen() {
 
 void ModbusLink::succeeded() {
   timeoutsInRow_ = 0;
+  exchangedSinceOpen_ = true;
   backoff_.succeeded();
 }
 
@@ -103,13 +120,16 @@ void ModbusLink::fail(int err, const char* operation) {
   if (err >= EMBXILFUN && err <= EMBXGTAR) {
     // The peer answered in step: the link is healthy.
     timeoutsInRow_ = 0;
+    exchangedSinceOpen_ = true;
     throw PlcLinkError(PlcLinkErrorKind::ExceptionReply, text, err - MODBUS_ENOBASE);
   }
   if (err == ETIMEDOUT) {
     ++timeoutsInRow_;
-    if (tcp || timeoutsInRow_ >= settings_.timeoutsBeforeReopen) {
-      close();
-      if (timeoutsInRow_ >= settings_.timeoutsBeforeReopen) backoff_.failed();
+    if (timeoutsInRow_ >= settings_.timeoutsBeforeReopen) {
+      exchangedSinceOpen_ = false;  // a PLC that keeps silent: space the attempts
+      drop();
+    } else if (tcp) {
+      drop();
     } else {
       flushBeforeNext_ = true;
     }
@@ -118,13 +138,12 @@ void ModbusLink::fail(int err, const char* operation) {
   if (err == EMBBADCRC || err == EMBBADDATA || err == EMBBADEXC || err == EMBUNKEXC ||
       err == EMBMDATA || err == EMBBADSLAVE) {
     if (tcp)
-      close();  // reopen: the stream may be out of step
+      drop();  // reopen: the stream may be out of step
     else
       flushBeforeNext_ = true;
     throw PlcLinkError(PlcLinkErrorKind::Protocol, text);
   }
-  close();
-  backoff_.failed();
+  drop();
   throw PlcLinkError(PlcLinkErrorKind::ConnectionLost, text);
 }
 
@@ -166,6 +185,25 @@ void ModbusLink::writeRegister(int r, std::uint16_t value) {
   checkRange(r, 1, settings_.registerBase, 1);
   ensureOpen();
   if (modbus_write_register(ctx_, settings_.registerBase + r, value) != 1)
+    fail(errno, "register yazma");
+  succeeded();
+}
+
+void ModbusLink::writeBits(int first, const std::vector<bool>& values) {
+  const int count = static_cast<int>(values.size());
+  checkRange(first, count, settings_.coilBase, MODBUS_MAX_WRITE_BITS);
+  ensureOpen();
+  const std::vector<uint8_t> raw(values.begin(), values.end());
+  if (modbus_write_bits(ctx_, settings_.coilBase + first, count, raw.data()) != count)
+    fail(errno, "bit yazma");
+  succeeded();
+}
+
+void ModbusLink::writeRegisters(int first, const std::vector<std::uint16_t>& values) {
+  const int count = static_cast<int>(values.size());
+  checkRange(first, count, settings_.registerBase, MODBUS_MAX_WRITE_REGISTERS);
+  ensureOpen();
+  if (modbus_write_registers(ctx_, settings_.registerBase + first, count, values.data()) != count)
     fail(errno, "register yazma");
   succeeded();
 }

@@ -6,7 +6,7 @@
 //
 // Recovery (libmodbus's own error recovery stays off):
 // - connection errors (reset, broken pipe, refused) drop the connection; the next call
-//   reconnects after the back-off;
+//   reconnects, at once when the connection had worked, else after the back-off;
 // - a time-out or an unreadable reply over TCP drops the connection too, because only a
 //   new connection guarantees that a late reply is never taken for the next request;
 // - over RTU a time-out or bad frame flushes the line before the next request, and
@@ -53,6 +53,8 @@ class ModbusLink : public PlcLink {
   std::vector<std::uint16_t> readRegisters(int first, int count) override;
   void writeBit(int m, bool value) override;
   void writeRegister(int r, std::uint16_t value) override;
+  void writeBits(int first, const std::vector<bool>& values) override;
+  void writeRegisters(int first, const std::vector<std::uint16_t>& values) override;
   ReadPlan planReads(const std::vector<PlcElement>& elements) const override;
   QString describe() const override;
 
@@ -64,11 +66,13 @@ class ModbusLink : public PlcLink {
   void checkRange(int first, int count, int base, int max) const;
   [[noreturn]] void fail(int err, const char* operation);
   void succeeded();
+  void drop();
 
   ModbusSettings settings_;
   _modbus* ctx_ = nullptr;
   bool open_ = false;
   bool flushBeforeNext_ = false;
+  bool exchangedSinceOpen_ = false;
   int timeoutsInRow_ = 0;
   ReconnectBackoff backoff_;
 };

@@ -24,6 +24,7 @@ void NativeLink::openNow() {
     throw;
   }
   failuresInRow_ = 0;
+  exchangedSinceOpen_ = false;
 }
 
 void NativeLink::connect() { openNow(); }
@@ -33,26 +34,32 @@ void NativeLink::close() {
   scanner_.clear();
 }
 
+void NativeLink::drop(bool spaceNextAttempt) {
+  transport_->drop();
+  scanner_.clear();
+  // A connection that worked and then broke is retried at once; one that never carried
+  // a good exchange, or keeps failing, waits for the back-off.
+  if (spaceNextAttempt || !exchangedSinceOpen_) backoff_.failed();
+}
+
 void NativeLink::afterFailure(const PlcLinkError& e) {
   ++failuresInRow_;
+  const bool tooMany = failuresInRow_ >= settings_.failuresBeforeReopen;
   switch (e.kind()) {
     case PlcLinkErrorKind::ConnectionLost:
-      close();
-      backoff_.failed();
+      drop(tooMany);
       return;
     case PlcLinkErrorKind::Timeout:
-      if (transport_->reopenAfterTimeout()) close();
-      break;
+      if (tooMany || transport_->reopenAfterTimeout()) drop(tooMany);
+      return;
     case PlcLinkErrorKind::Protocol:
       scanner_.clear();
-      break;
+      if (tooMany) drop(true);
+      return;
     case PlcLinkErrorKind::ExceptionReply:
       failuresInRow_ = 0;  // an answer in step
+      exchangedSinceOpen_ = true;
       return;
-  }
-  if (failuresInRow_ >= settings_.failuresBeforeReopen && transport_->isOpen()) {
-    close();
-    backoff_.failed();
   }
 }
 
@@ -74,6 +81,7 @@ fatek::Frame NativeLink::transact(const std::string& request, int command) {
       if (auto frame = scanner_.next()) {
         fatek::Frame f = fatek::decodeReply(*frame, settings_.station, command);
         failuresInRow_ = 0;
+        exchangedSinceOpen_ = true;
         backoff_.succeeded();
         return f;
       }
@@ -128,8 +136,20 @@ void NativeLink::writeBit(int m, bool value) {
            fatek::kDiscreteControl);
 }
 
-void NativeLink::writeBits(int firstM, const std::vector<bool>& values) {
-  transact(fatek::encodeWriteBits(settings_.station, firstM, values), fatek::kWriteBits);
+void NativeLink::writeBits(int first, const std::vector<bool>& values) {
+  checkCount(values.size());
+  transact(fatek::encodeWriteBits(settings_.station, first, values), fatek::kWriteBits);
+}
+
+void NativeLink::writeRegisters(int first, const std::vector<std::uint16_t>& values) {
+  checkCount(values.size());
+  transact(fatek::encodeWriteRegisters(settings_.station, first, values), fatek::kWriteRegisters);
+}
+
+void NativeLink::checkCount(std::size_t n) const {
+  if (n < 1 || n > static_cast<std::size_t>(fatek::kMaxWriteCount))
+    throw PlcLinkError(PlcLinkErrorKind::Protocol,
+                       QStringLiteral("%1: %2 elements in one write").arg(describe()).arg(n));
 }
 
 void NativeLink::writeRegister(int r, std::uint16_t value) {

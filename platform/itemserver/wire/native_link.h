@@ -7,7 +7,8 @@
 // and input left over from earlier exchanges is dropped before a request is sent.
 // Over TCP a time-out reopens the connection (a late reply can then never be taken for
 // the next request); over a serial line, and after replies that make no sense, the input
-// is flushed, and after failuresBeforeReopen failures in a row the transport is reopened.
+// is flushed, and after failuresBeforeReopen failures in a row the transport is reopened
+// after the back-off. A connection that worked and then broke is retried at once.
 // A non-zero error digit raises ExceptionReply with the digit as code; the link stays up.
 #include <chrono>
 #include <memory>
@@ -45,8 +46,9 @@ class NativeLink : public PlcLink {
   ReadPlan planReads(const std::vector<PlcElement>& elements) const override;
   QString describe() const override;
 
-  // Continuous bit write (command 45), up to 64 bits from firstM.
-  void writeBits(int firstM, const std::vector<bool>& values);
+  // Continuous writes (commands 45 and 47), up to 64 elements each.
+  void writeBits(int first, const std::vector<bool>& values) override;
+  void writeRegisters(int first, const std::vector<std::uint16_t>& values) override;
   // Bytes skipped while looking for STX since the link was made.
   std::size_t garbageSkipped() const { return scanner_.discarded(); }
 
@@ -54,12 +56,15 @@ class NativeLink : public PlcLink {
   fatek::Frame transact(const std::string& request, int command);
   void openNow();
   void afterFailure(const PlcLinkError& e);
+  void drop(bool spaceNextAttempt);
+  void checkCount(std::size_t n) const;
 
   std::unique_ptr<ByteTransport> transport_;
   NativeSettings settings_;
   fatek::FrameScanner scanner_;
   ReconnectBackoff backoff_;
   int failuresInRow_ = 0;
+  bool exchangedSinceOpen_ = false;
 };
 
 }  // namespace velta

@@ -14,6 +14,14 @@ std::vector<std::uint16_t> PlcLink::readMixed(const std::vector<PlcElement>& ele
   return values;
 }
 
+void PlcLink::writeBits(int first, const std::vector<bool>& values) {
+  for (std::size_t i = 0; i < values.size(); ++i) writeBit(first + static_cast<int>(i), values[i]);
+}
+
+void PlcLink::writeRegisters(int first, const std::vector<std::uint16_t>& values) {
+  for (std::size_t i = 0; i < values.size(); ++i) writeRegister(first + static_cast<int>(i), values[i]);
+}
+
 PlcValues PlcLink::read(const ReadPlan& plan) {
   PlcValues values;
   for (const auto& req : plan.requests) {

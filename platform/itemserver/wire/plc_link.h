@@ -36,6 +36,10 @@ class PlcLink {
 
   virtual void writeBit(int m, bool value) = 0;
   virtual void writeRegister(int r, std::uint16_t value) = 0;
+  // Consecutive elements from first in one request where the protocol allows it
+  // (Modbus 15/16, native 45/47); by default one request each.
+  virtual void writeBits(int first, const std::vector<bool>& values);
+  virtual void writeRegisters(int first, const std::vector<std::uint16_t>& values);
 
   // The fewest requests this protocol needs to read all of elements.
   virtual ReadPlan planReads(const std::vector<PlcElement>& elements) const = 0;
