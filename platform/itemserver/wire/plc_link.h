@@ -43,7 +43,8 @@ class PlcLink {
 
   // The fewest requests this protocol needs to read all of elements.
   virtual ReadPlan planReads(const std::vector<PlcElement>& elements) const = 0;
-  // Runs every request of plan; the result holds every element the plan covers.
+  // Runs every request of plan; the result holds every element read (a block brings
+  // its unmapped gap elements along). The first failing request raises.
   PlcValues read(const ReadPlan& plan);
 
   // "modbus-tcp 127.0.0.1:502 unit 1" and the like, for logs and messages.

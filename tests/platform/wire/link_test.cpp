@@ -230,6 +230,23 @@ TEST_P(LinkTest, EveryReplyLateGivesTimeOutsThenRecoversWhenThePeerSpeedsUp) {
   eventually([&] { EXPECT_EQ(link_->readRegisters(7, 2), expectedRegs(7, 2)); });
 }
 
+TEST_P(LinkTest, ALongSilenceNeitherFloodsThePeerNorBlocksTheCaller) {
+  link_ = makeLink(peer_->port(), {400ms, 1000ms});
+  link_->connect();
+  EXPECT_EQ(link_->readRegisters(5, 1), expectedRegs(5, 1));
+  const int before = peer_->requestCount();
+  peer_->setReplyDelay(5000ms);  // a pulled cable: nothing comes back
+  for (int call = 0; call < 8; ++call) {
+    const auto kind = kindOf([&] { link_->readRegisters(5, 1); });
+    EXPECT_TRUE(kind == PlcLinkErrorKind::Timeout || kind == PlcLinkErrorKind::ConnectionLost);
+  }
+  // One request on the old connection, one on a fresh one; then the back-off keeps the
+  // calls off the wire instead of piling requests up at the PLC.
+  EXPECT_EQ(peer_->requestCount() - before, 2);
+  peer_->setReplyDelay(0ms);
+  eventually([&] { EXPECT_EQ(link_->readRegisters(5, 2), expectedRegs(5, 2)); });
+}
+
 TEST_P(LinkTest, RecoversAfterGarbageInPlaceOfAReply) {
   link_->connect();
   peer_->injectFault(PeerFault::junk(std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09garbage", 17), false));
