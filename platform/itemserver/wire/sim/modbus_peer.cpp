@@ -1,0 +1,36 @@
+#include "platform/itemserver/wire/sim/modbus_peer.h"
+
+#include <modbus/modbus.h>
+
+namespace velta {
+
+void ModbusPeer::serve(int fd) {
+  modbus_t* ctx = modbus_new_tcp("127.0.0.1", port());
+  if (!ctx) return;
+  modbus_set_socket(ctx, fd);
+  uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+  while (!stopping()) {
+    const int rc = modbus_receive(ctx, query);
+    if (rc < 0) break;  // closed, or bytes that are no Modbus request
+    if (rc == 0) continue;
+    const auto fault = beginRequest();
+    if (fault) {
+      if (fault->kind == PeerFault::Kind::Drop) break;
+      if (fault->kind == PeerFault::Kind::Exception) {
+        modbus_reply_exception(ctx, query, static_cast<unsigned>(fault->code));
+        continue;
+      }
+      if (fault->kind == PeerFault::Kind::Garbage) {
+        if (!sendAll(fd, fault->garbage)) break;
+        if (!fault->thenReply) continue;
+      }
+    }
+    int sent = 0;
+    memory_.withMapping([&](modbus_mapping_t* map) { sent = modbus_reply(ctx, query, rc, map); });
+    if (sent < 0) break;
+  }
+  modbus_set_socket(ctx, -1);
+  modbus_free(ctx);
+}
+
+}  // namespace velta

@@ -1,0 +1,101 @@
+// velta-plc-sim: a simulated test machine served over Modbus TCP and over the PLC's
+// native protocol on loopback, for running the station without a PLC.
+//
+//   velta-plc-sim [--modbus-port N] [--native-port N] [--station N]
+//                 [--piece-interval-ms N] [--phase-gap-ms N] [--host ADDR]
+//
+// A port of 0 leaves that protocol off. Runs until interrupted (SIGINT/SIGTERM).
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/error.h"
+#include "platform/itemserver/wire/sim/modbus_peer.h"
+#include "platform/itemserver/wire/sim/native_peer.h"
+#include "platform/itemserver/wire/sim/sim_machine.h"
+
+namespace {
+
+volatile std::sig_atomic_t quit = 0;
+void onSignal(int) { quit = 1; }
+
+int usage(const char* why) {
+  std::fprintf(stderr,
+               "velta-plc-sim: %s\n"
+               "usage: velta-plc-sim [--modbus-port N] [--native-port N] [--station N]\n"
+               "                     [--piece-interval-ms N] [--phase-gap-ms N] [--host ADDR]\n",
+               why);
+  return 2;
+}
+
+bool number(const char* text, int min, int max, int& out) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (!*text || *end || v < min || v > max) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int modbusPort = 1502, nativePort = 1500, station = 1, pieceMs = 4000, gapMs = 500;
+  std::string host = "127.0.0.1";
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") return usage("simulated PLC"), 0;
+    if (i + 1 >= argc) return usage(("missing value after " + a).c_str());
+    const char* v = argv[++i];
+    bool ok = true;
+    if (a == "--modbus-port") ok = number(v, 0, 65535, modbusPort);
+    else if (a == "--native-port") ok = number(v, 0, 65535, nativePort);
+    else if (a == "--station") ok = number(v, 1, 254, station);
+    else if (a == "--piece-interval-ms") ok = number(v, 100, 3'600'000, pieceMs);
+    else if (a == "--phase-gap-ms") ok = number(v, 0, 600'000, gapMs);
+    else if (a == "--host") host = v;
+    else return usage(("unknown option " + a).c_str());
+    if (!ok) return usage(("bad value for " + a).c_str());
+  }
+
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  velta::PlcMemory memory(256, 256, 2000);
+  velta::ModbusPeer modbus(memory);
+  velta::NativePeer native(memory, station);
+  try {
+    if (modbusPort) {
+      modbus.start(modbusPort, host);
+      std::printf("simulator: modbus-tcp on %s:%d (M0 = coil 2000, R0 = register 0)\n", host.c_str(), modbus.port());
+    }
+    if (nativePort) {
+      native.start(nativePort, host);
+      std::printf("simulator: native protocol on %s:%d, station %d\n", host.c_str(), native.port(), station);
+    }
+  } catch (const velta::Error& e) {
+    std::fprintf(stderr, "velta-plc-sim: %s\n", e.what());
+    return 1;
+  }
+  std::fflush(stdout);
+
+  velta::SimMachine machine(memory,
+                            {std::chrono::milliseconds(pieceMs), std::chrono::milliseconds(gapMs),
+                             static_cast<std::uint32_t>(std::time(nullptr))},
+                            [](int n) {
+                              std::printf("simulator: piece %d finished\n", n);
+                              std::fflush(stdout);
+                            });
+  while (!quit) {
+    machine.step();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  modbus.stop();
+  native.stop();
+  return 0;
+}
