@@ -5,6 +5,7 @@
 
 #include "platform/error.h"
 #include "platform/itemserver/simulator_driver.h"
+#include "platform/itemserver/wire_driver.h"
 
 namespace velta {
 
@@ -48,12 +49,11 @@ std::unique_ptr<ItemDriver> makeItemDriver(const ServerProject& project,
     return std::make_unique<SimulatorDriver>(project, env.steady ? *env.steady : kSystemSteady,
                                              env.wall ? *env.wall : kSystemWall, log);
   }
-  if (project.driver == u"modbus-tcp" || project.driver == u"modbus-rtu")
-    throw Error(QStringLiteral("PLC server project \"%1\": driver \"%2\" is not built into this "
-                               "PLC item server")
-                    .arg(project.fileName, project.driver));
-  throw Error(QStringLiteral("PLC server project \"%1\": unknown driver \"%2\" "
-                             "(simulator, modbus-tcp or modbus-rtu)")
+  if (project.driver == u"modbus-tcp" || project.driver == u"modbus-rtu" ||
+      project.driver == u"native-tcp" || project.driver == u"native-serial")
+    return makeWireDriver(project, env.steady ? *env.steady : kSystemSteady,
+                          env.wall ? *env.wall : kSystemWall);
+  throw Error(QStringLiteral("PLC server project \"%1\": unknown driver \"%2\"")
                   .arg(project.fileName, project.driver));
 }
 

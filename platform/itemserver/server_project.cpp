@@ -49,7 +49,15 @@ using Setter = std::function<void(ServerProject&, const QString&)>;
 
 const std::map<QString, Setter>& serverKeys() {
   static const std::map<QString, Setter> keys = {
-      {"driver", [](ServerProject& p, const QString& v) { p.driver = v.toLower(); }},
+      {"driver",
+       [](ServerProject& p, const QString& v) {
+         const QString l = v.toLower();
+         if (l != u"simulator" && l != u"modbus-tcp" && l != u"modbus-rtu" && l != u"native-tcp" &&
+             l != u"native-serial")
+           throw LineError{QStringLiteral("unknown driver \"%1\" (simulator, modbus-tcp, modbus-rtu, "
+                                          "native-tcp or native-serial)").arg(v)};
+         p.driver = l;
+       }},
       {"host", [](ServerProject& p, const QString& v) { p.host = v; }},
       {"port", [](ServerProject& p, const QString& v) { p.port = parseInt(v, 1, 65535); }},
       {"serial-device", [](ServerProject& p, const QString& v) { p.serialDevice = v; }},
@@ -65,6 +73,7 @@ const std::map<QString, Setter>& serverKeys() {
       {"data-bits", [](ServerProject& p, const QString& v) { p.dataBits = parseInt(v, 7, 8); }},
       {"stop-bits", [](ServerProject& p, const QString& v) { p.stopBits = parseInt(v, 1, 2); }},
       {"unit-id", [](ServerProject& p, const QString& v) { p.unitId = parseInt(v, 0, 255); }},
+      {"station", [](ServerProject& p, const QString& v) { p.station = parseInt(v, 1, 254); }},
       {"connect-timeout-ms",
        [](ServerProject& p, const QString& v) { p.connectTimeoutMs = parseInt(v, 1, 60000); }},
       {"response-timeout-ms",
@@ -107,6 +116,11 @@ QString stripComment(const QString& line) {
 }
 
 }  // namespace
+
+int effectivePort(const ServerProject& project) {
+  if (project.port != 0) return project.port;
+  return project.driver.startsWith(u"native") ? 500 : 502;
+}
 
 PlcAddress standardAddress(const QString& itemName) {
   static const QRegularExpression re(QStringLiteral("^([MR])([0-9]{1,4})$"),

@@ -14,17 +14,18 @@ struct ServerProject {
   enum class Parity { None, Even, Odd };
 
   QString fileName;  // the host file it was read from, for messages
-  QString driver;    // "simulator", "modbus-tcp", "modbus-rtu"
+  QString driver;    // "simulator", "modbus-tcp", "modbus-rtu", "native-tcp", "native-serial"
 
   // Link settings (wire drivers).
   QString host = QStringLiteral("192.168.1.5");
-  int port = 502;
+  int port = 0;  // 0: the driver's default, 502 for Modbus TCP, 500 for the native protocol
   QString serialDevice = QStringLiteral("/dev/ttyUSB0");
   int baud = 9600;
   Parity parity = Parity::Even;
   int dataBits = 7;
   int stopBits = 1;
-  int unitId = 1;
+  int unitId = 1;   // Modbus unit id
+  int station = 1;  // the native protocol's station number
   int connectTimeoutMs = 1000;
   int responseTimeoutMs = 500;
   int writeTimeoutMs = 500;
@@ -42,6 +43,9 @@ struct ServerProject {
   // Modbus map, overridden or extended by the [items] section.
   std::map<QString, PlcAddress> items;
 };
+
+// The port a TCP driver uses: the project's, else the protocol's default.
+int effectivePort(const ServerProject& project);
 
 // The PLC's standard Modbus map: M<n> is coil 2000 + n (n <= 1001), R<n> is holding
 // register n (n <= 4167). Throws Error for any other name.

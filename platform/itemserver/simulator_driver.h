@@ -1,18 +1,11 @@
 #pragma once
 // The simulated test machine behind the item server's items: a PLC memory of coils and
-// holding registers (standard map: M<n> = coil 2000 + n, R<n> = register n) and the
-// machine's ladder on it. Data transfer M0 and label printer M8 as the project says; a
-// test piece every piece interval, whose phase bits M2, M3, M4, M5 and end-of-piece bit
-// M6 are set one after the other, each only after the program has acknowledged the one
-// before (written 0) and a phase interval has passed; readings in R5 (air pressure,
-// 0.001 bar), R7 (width, 0.1 cm), R8 (length, 0.01 cm) and R10/R11 (load, 0.001 kg, low
-// and high 16 bits) that follow the piece through its phases, with noise. M7 is set only
-// when the project asks for a shutdown after a number of pieces.
+// holding registers (standard map: M<n> = coil 2000 + n, R<n> = register n) with the
+// machine's ladder (MachineModel, shared with velta-plc-sim) on it.
 //
 // Runs in the caller's thread without a thread of its own: every call first brings the
-// machine up to the steady clock's time. Readings depend only on the seed, the piece
-// and the time (100 ms samples), so a run is repeatable under a fixed seed and a test
-// clock. Each finished piece (M6 acknowledged) is reported by one line
+// machine up to the steady clock's time. A run is repeatable under a fixed seed and a
+// test clock. Each finished piece (M6 acknowledged) is reported by one line
 // "simulator: piece N finished" to the log sink.
 #include <QString>
 #include <functional>
@@ -20,6 +13,7 @@
 
 #include "platform/clock.h"
 #include "platform/itemserver/item_driver.h"
+#include "platform/itemserver/machine_model.h"
 #include "platform/itemserver/server_project.h"
 #include "platform/itemserver/steady_clock.h"
 
@@ -40,17 +34,24 @@ class SimulatorDriver : public ItemDriver {
   void write(std::size_t item, qint64 raw) override;
   LinkState link() override;
 
-  int finishedPieces() const { return finished_; }
+  int finishedPieces() const { return machine_.finishedPieces(); }
 
   // Direct view of the PLC memory, for tests.
   qint64 memory(const PlcAddress& address) const;
 
  private:
+  // The memory image as the machine sees it, by M and R number.
+  class Memory : public MachineMemory {
+   public:
+    bool bit(int m) const override { return coils[2000 + m] != 0; }
+    void setBit(int m, bool on) override { coils[2000 + m] = on ? 1 : 0; }
+    void setRegister(int r, quint16 v) override { registers[r] = v; }
+    std::vector<quint8> coils = std::vector<quint8>(65536, 0);
+    std::vector<quint16> registers = std::vector<quint16>(65536, 0);
+  };
+
   void advance();
   void machineWrite(const PlcAddress& address, qint64 raw);
-  void updateReadings(SteadyClock::Ms now);
-  void setCoil(int index, bool on) { coils_[index] = on ? 1 : 0; }
-  void setRegister(int index, qint64 v) { registers_[index] = static_cast<quint16>(v); }
 
   ServerProject project_;
   const SteadyClock& steady_;
@@ -58,8 +59,8 @@ class SimulatorDriver : public ItemDriver {
   LogSink log_;
 
   std::vector<DriverItem> items_;
-  std::vector<quint8> coils_ = std::vector<quint8>(65536, 0);
-  std::vector<quint16> registers_ = std::vector<quint16>(65536, 0);
+  Memory memory_;
+  MachineModel machine_;
 
   // Link as the program sees it: values are kept while the link is down, writes wait.
   bool up_ = false;
@@ -67,14 +68,6 @@ class SimulatorDriver : public ItemDriver {
   std::vector<std::pair<std::size_t, qint64>> pending_;
   QDateTime lastRefresh_;
   SteadyClock::Ms lastRefreshAt_{-1};
-
-  // The machine's sequence: stage 0..4 is the bit M2..M6 being worked on.
-  int piece_ = 1;
-  int stage_ = 0;
-  bool bitSet_ = false;
-  SteadyClock::Ms dueAt_{0};  // when the bit of the current stage is set
-  int finished_ = 0;
-  long long lastSample_ = -1;
 };
 
 }  // namespace velta

@@ -1,10 +1,14 @@
-// velta-plc-sim: a simulated test machine served over Modbus TCP and over the PLC's
-// native protocol on loopback, for running the station without a PLC.
+// velta-plc-sim: the simulated test machine of the item server's simulator driver (the
+// same machine model), served over Modbus TCP and over the PLC's native protocol on
+// loopback, for running the station with a wire driver but without a PLC.
 //
-//   velta-plc-sim [--modbus-port N] [--native-port N] [--station N]
+//   velta-plc-sim [--modbus-port N] [--native-port N] [--station N] [--seed N]
 //                 [--piece-interval-ms N] [--phase-gap-ms N] [--host ADDR]
 //
-// A port of 0 leaves that protocol off. Runs until interrupted (SIGINT/SIGTERM).
+// Defaults: Modbus TCP on 127.0.0.1:1502, native protocol on 127.0.0.1:1500, station 1.
+// A port of 0 leaves that protocol off. Prints "simulator: piece N finished" for every
+// piece whose end bit the station acknowledged; the last three digits of each piece's
+// raw load (R10/R11, the grams) are its number modulo 1000. Runs until interrupted.
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -27,7 +31,7 @@ void onSignal(int) { quit = 1; }
 int usage(const char* why) {
   std::fprintf(stderr,
                "velta-plc-sim: %s\n"
-               "usage: velta-plc-sim [--modbus-port N] [--native-port N] [--station N]\n"
+               "usage: velta-plc-sim [--modbus-port N] [--native-port N] [--station N] [--seed N]\n"
                "                     [--piece-interval-ms N] [--phase-gap-ms N] [--host ADDR]\n",
                why);
   return 2;
@@ -44,7 +48,8 @@ bool number(const char* text, int min, int max, int& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int modbusPort = 1502, nativePort = 1500, station = 1, pieceMs = 4000, gapMs = 500;
+  int modbusPort = 1502, nativePort = 1500, station = 1, pieceMs = 4000, gapMs = 1000;
+  int seed = static_cast<int>(std::time(nullptr) % 1'000'000);
   std::string host = "127.0.0.1";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -57,6 +62,7 @@ int main(int argc, char** argv) {
     else if (a == "--station") ok = number(v, 1, 254, station);
     else if (a == "--piece-interval-ms") ok = number(v, 100, 3'600'000, pieceMs);
     else if (a == "--phase-gap-ms") ok = number(v, 0, 600'000, gapMs);
+    else if (a == "--seed") ok = number(v, 0, 2'000'000'000, seed);
     else if (a == "--host") host = v;
     else return usage(("unknown option " + a).c_str());
     if (!ok) return usage(("bad value for " + a).c_str());
@@ -84,16 +90,18 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
 
-  velta::SimMachine machine(memory,
-                            {std::chrono::milliseconds(pieceMs), std::chrono::milliseconds(gapMs),
-                             static_cast<std::uint32_t>(std::time(nullptr))},
+  velta::MachineSettings settings;
+  settings.seed = static_cast<quint64>(seed);
+  settings.pieceIntervalMs = pieceMs;
+  settings.phaseIntervalMs = gapMs;
+  velta::SimMachine machine(memory, settings,
                             [](int n) {
                               std::printf("simulator: piece %d finished\n", n);
                               std::fflush(stdout);
                             });
   while (!quit) {
     machine.step();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   modbus.stop();
   native.stop();

@@ -1,50 +1,49 @@
 #pragma once
-// A simulated test machine over a PlcMemory, for the simulator tool and for tests:
-// data transfer on (M0 = 1), label printer on (M8 = 1), never the shutdown bit (M7).
-// A piece starts every pieceInterval; its four phases M2..M5 and the end bit M6 are set
-// one after the other, each waiting until the station has written it back to 0.
-// Readings carry a little noise: R5 air pressure ~6000 (0.001 bar), R7 width in 0.1 cm,
-// R8 length in 0.01 cm, R10/R11 low/high 16 bits of the load ~1,500,000 (0.001 kg).
+// The simulated test machine over a PlcMemory, for velta-plc-sim and for tests: the same
+// machine model (MachineModel) as the item server's built-in simulator driver, so the
+// station meets the same machine over the wire. M bits and R registers by number; the
+// acknowledgements the protocol peers write into the memory are seen at the next step().
 // step() is called from one thread; the memory may be served meanwhile.
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <random>
+#include <memory>
 
+#include "platform/itemserver/machine_model.h"
 #include "platform/itemserver/wire/sim/plc_memory.h"
 
 namespace velta {
 
-struct SimMachineSettings {
-  std::chrono::milliseconds pieceInterval{4000};  // from one finished piece to the next start
-  std::chrono::milliseconds phaseGap{500};        // from an acknowledged phase to the next
-  std::uint32_t seed = 1;
-};
-
 class SimMachine {
  public:
   using Clock = std::chrono::steady_clock;
-  SimMachine(PlcMemory& memory, SimMachineSettings settings,
-             std::function<void(int piece)> pieceFinished = {});
+  // memory outlives the machine; pieceFinished(n) is called once per finished piece,
+  // from step()'s thread. The machine's time starts at start.
+  SimMachine(PlcMemory& memory, const MachineSettings& settings,
+             std::function<void(int piece)> pieceFinished = {}, Clock::time_point start = Clock::now());
 
   void step(Clock::time_point now = Clock::now());
-  int piecesFinished() const { return pieces_; }
-  // The bit the machine waits on to be acknowledged (2..6), or 0 between pieces.
-  int waitingOn() const { return waiting_; }
+  int piecesFinished() const { return model_.finishedPieces(); }
+  // The bit the machine waits on to be acknowledged (2..6), or 0 when none is set.
+  int waitingOn() const { return model_.waitingOn(); }
 
  private:
-  void updateReadings();
+  class Memory : public MachineMemory {
+   public:
+    explicit Memory(PlcMemory& m) : m_(m) {}
+    bool bit(int m) const override { return m_.bit(m); }
+    void setBit(int m, bool on) override { m_.setBit(m, on); }
+    void setRegister(int r, quint16 v) override { m_.setReg(r, v); }
 
-  PlcMemory& memory_;
-  SimMachineSettings settings_;
-  std::function<void(int)> pieceFinished_;
-  std::mt19937 rng_;
-  bool started_ = false;
-  int waiting_ = 0;   // bit set and not yet acknowledged
-  int nextBit_ = 2;   // the bit to set when the gap is over
-  Clock::time_point nextAt_{};
-  int pieces_ = 0;
-  double width_ = 0, length_ = 0;
+   private:
+    PlcMemory& m_;
+  };
+  MachineModel::Ms since(Clock::time_point t) const {
+    return std::chrono::duration_cast<MachineModel::Ms>(t - start_);
+  }
+
+  Clock::time_point start_;
+  Memory memory_;
+  MachineModel model_;
 };
 
 }  // namespace velta

@@ -1,0 +1,276 @@
+#include "platform/itemserver/wire_driver.h"
+
+#include <optional>
+
+#include "platform/error.h"
+#include "platform/itemserver/wire/modbus_link.h"
+#include "platform/itemserver/wire/native_link.h"
+
+namespace velta {
+
+namespace {
+
+using RealClock = std::chrono::steady_clock;
+
+// Modbus links run with both bases at 0, so an element is the Modbus address itself
+// and any address of the project's [items] table can be read.
+PlcElement modbusElement(const PlcAddress& a) {
+  return a.area == PlcAddress::Area::Coil ? PlcElement::bit(a.index) : PlcElement::reg(a.index);
+}
+
+// The native protocol names M and R elements; the project's addresses are in the PLC's
+// standard Modbus map (M<n> = coil 2000 + n, R<n> = register n).
+PlcElement nativeElement(const PlcAddress& a) {
+  if (a.area == PlcAddress::Area::Register && a.index <= 4167) return PlcElement::reg(a.index);
+  if (a.area == PlcAddress::Area::Coil && a.index >= 2000 && a.index <= 3001)
+    return PlcElement::bit(a.index - 2000);
+  throw Error(QStringLiteral("%1 %2 has no element in the native protocol (M0 .. M1001 are "
+                             "coils 2000 .. 3001, R0 .. R4167 registers 0 .. 4167)")
+                  .arg(a.area == PlcAddress::Area::Coil ? QStringLiteral("coil") : QStringLiteral("register"))
+                  .arg(a.index));
+}
+
+char parityChar(ServerProject::Parity p) {
+  switch (p) {
+    case ServerProject::Parity::None: return 'N';
+    case ServerProject::Parity::Even: return 'E';
+    case ServerProject::Parity::Odd: return 'O';
+  }
+  return 'E';
+}
+
+SerialSettings serialOf(const ServerProject& p) {
+  return {p.serialDevice.toStdString(), p.baud, parityChar(p.parity), p.dataBits, p.stopBits};
+}
+
+}  // namespace
+
+WireDriver::WireDriver(std::unique_ptr<PlcLink> link, ElementOf toElement, WireTiming timing,
+                       const SteadyClock& steady, const Clock& wall)
+    : link_(std::move(link)), toElement_(toElement), timing_(timing), steady_(steady), wall_(wall),
+      description_(link_->describe()) {}
+
+WireDriver::~WireDriver() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void WireDriver::start(const std::vector<DriverItem>& items) {
+  items_ = items;
+  elements_.clear();
+  for (const auto& item : items_) elements_.push_back(toElement_(item.address));
+  plan_ = link_->planReads(elements_);
+  kept_.assign(items_.size(), 0);
+  lastWrite_.assign(items_.size(), 0);
+  pendingPerItem_.assign(items_.size(), 0);
+  thread_ = std::thread([this] { run(); });
+}
+
+void WireDriver::connect() {
+  if (up_.load(std::memory_order_relaxed) && wanted_.load(std::memory_order_relaxed)) return;
+  {
+    std::lock_guard lock(mutex_);
+    wanted_ = true;
+    nudged_ = true;
+  }
+  wake_.notify_one();
+}
+
+void WireDriver::disconnect() {
+  {
+    std::lock_guard lock(mutex_);
+    wanted_ = false;
+  }
+  wake_.notify_one();
+}
+
+qint64 WireDriver::value(std::size_t item) {
+  std::lock_guard lock(mutex_);
+  return kept_.at(item);
+}
+
+void WireDriver::write(std::size_t item, qint64 raw) {
+  std::unique_lock lock(mutex_);
+  kept_.at(item) = raw;
+  const unsigned long long number = ++writeCounter_;
+  lastWrite_[item] = number;
+  ++pendingPerItem_[item];
+  pending_.push_back({item, raw, number});
+  wake_.notify_one();
+  if (!up_ || !wanted_) return;  // made when the link is back
+  // Bounded: a write not confirmed in time stays queued and is made later.
+  written_.wait_for(lock, timing_.writeTimeout,
+                    [&] { return confirmedUpTo_ >= number || !up_ || stop_; });
+}
+
+LinkState WireDriver::link() {
+  long long lastGood;
+  bool up;
+  {
+    std::lock_guard lock(mutex_);
+    lastGood = lastGoodMs_;
+    up = up_;
+  }
+  LinkState s;
+  s.up = up;
+  if (lastGood >= 0) {
+    const long long age = steady_.now().count() - lastGood;
+    s.lastGoodRefresh = QDateTime(wall_.currentDate(), wall_.currentTime()).addMSecs(-std::max(0LL, age));
+  }
+  return s;
+}
+
+std::size_t WireDriver::pendingWrites() const {
+  std::lock_guard lock(mutex_);
+  return pending_.size();
+}
+
+bool WireDriver::makeWrite(const Write& w) {
+  const PlcElement e = elements_[w.item];
+  try {
+    if (e.area == PlcElement::Area::Bit)
+      link_->writeBit(e.number, w.raw != 0);
+    else
+      link_->writeRegister(e.number, static_cast<std::uint16_t>(w.raw));
+    return true;
+  } catch (const std::exception&) {
+    // Link faults (and a PLC that refuses) keep the write queued; the link recovers
+    // by itself on the next attempt.
+    return false;
+  }
+}
+
+bool WireDriver::refresh(unsigned long long startedAt) {
+  PlcValues values;
+  try {
+    values = link_->read(plan_);
+  } catch (const std::exception&) {
+    return false;
+  }
+  std::lock_guard lock(mutex_);
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    // (a)/(c): a value read before the item's latest write is older than that write.
+    if (lastWrite_[i] > startedAt || pendingPerItem_[i] > 0) continue;
+    const auto it = values.find(elements_[i]);
+    if (it != values.end()) kept_[i] = it->second;
+  }
+  lastGoodMs_ = steady_.now().count();
+  return true;
+}
+
+void WireDriver::run() {
+  std::unique_lock lock(mutex_);
+  bool linkOpen = false;
+  auto nextRefresh = RealClock::now();
+  bool healthy = true;  // the last operation went through: pending writes go at once
+  while (!stop_) {
+    if (!wanted_) {
+      up_ = false;
+      written_.notify_all();
+      if (linkOpen) {
+        lock.unlock();
+        link_->close();
+        lock.lock();
+        linkOpen = false;
+        continue;
+      }
+      wake_.wait(lock, [&] { return stop_ || wanted_; });
+      nextRefresh = RealClock::now();
+      continue;
+    }
+    const auto now = RealClock::now();
+    const bool due = nudged_ || now >= nextRefresh;
+    if (!pending_.empty() && (healthy || due)) {
+      // (b): the queue goes out, in order, before anything is read.
+      const Write w = pending_.front();
+      lock.unlock();
+      const bool ok = makeWrite(w);
+      lock.lock();
+      linkOpen = true;
+      if (ok) {
+        pending_.pop_front();
+        --pendingPerItem_[w.item];
+        confirmedUpTo_ = w.number;
+        healthy = true;
+      } else {
+        up_ = false;
+        healthy = false;
+        nudged_ = false;
+        nextRefresh = RealClock::now() + timing_.refreshPeriod;
+      }
+      written_.notify_all();
+      continue;
+    }
+    if (pending_.empty() && due) {
+      nudged_ = false;
+      nextRefresh += timing_.refreshPeriod;
+      if (nextRefresh < now) nextRefresh = now + timing_.refreshPeriod;
+      const unsigned long long startedAt = writeCounter_;
+      lock.unlock();
+      const bool ok = refresh(startedAt);
+      lock.lock();
+      linkOpen = true;
+      healthy = ok;
+      if (ok) {
+        ++goodRefreshes_;
+      } else {
+        nextRefresh = RealClock::now() + timing_.refreshPeriod;
+      }
+      // A refresh that raced a new write still counts for the link's state, not its values.
+      up_ = ok;
+      written_.notify_all();
+      continue;
+    }
+    wake_.wait_until(lock, nextRefresh, [&] {
+      return stop_ || nudged_ || !wanted_ || (healthy && !pending_.empty());
+    });
+  }
+  lock.unlock();
+  link_->close();
+}
+
+std::unique_ptr<ItemDriver> makeWireDriver(const ServerProject& p, const SteadyClock& steady,
+                                           const Clock& wall) {
+  const bool native = p.driver.startsWith(u"native");
+  const WireDriver::ElementOf elementOf = native ? &nativeElement : &modbusElement;
+  for (const auto& [name, address] : p.items) {
+    try {
+      elementOf(address);
+    } catch (const Error& e) {
+      throw Error(QStringLiteral("PLC server project \"%1\": item %2: %3").arg(p.fileName, name, e.text()));
+    }
+  }
+  const WireTiming timing{std::chrono::milliseconds(p.refreshPeriodMs),
+                          std::chrono::milliseconds(p.writeTimeoutMs)};
+  std::unique_ptr<PlcLink> link;
+  if (native) {
+    NativeSettings s;
+    s.station = p.station;
+    s.responseTimeout = std::chrono::milliseconds(p.responseTimeoutMs);
+    s.connectTimeout = std::chrono::milliseconds(p.connectTimeoutMs);
+    std::unique_ptr<ByteTransport> transport;
+    if (p.driver == u"native-tcp")
+      transport = std::make_unique<TcpTransport>(p.host.toStdString(), effectivePort(p));
+    else
+      transport = std::make_unique<SerialTransport>(serialOf(p));
+    link = std::make_unique<NativeLink>(std::move(transport), s);
+  } else {
+    ModbusSettings s;
+    s.mode = p.driver == u"modbus-tcp" ? ModbusSettings::Mode::Tcp : ModbusSettings::Mode::Rtu;
+    s.host = p.host.toStdString();
+    s.port = effectivePort(p);
+    s.serial = serialOf(p);
+    s.unitId = p.unitId;
+    s.responseTimeout = std::chrono::milliseconds(p.responseTimeoutMs);
+    s.coilBase = 0;
+    s.registerBase = 0;
+    link = std::make_unique<ModbusLink>(s);
+  }
+  return std::make_unique<WireDriver>(std::move(link), elementOf, timing, steady, wall);
+}
+
+}  // namespace velta
