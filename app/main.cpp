@@ -1,13 +1,13 @@
-// The operator station: builds the platform stand-ins and hands them to the station.
+// The operator station: the real stand-ins for the outside components, then the program.
 #include <QApplication>
 
-#include "app/station.h"
+#include "app/program.h"
 #include "platform/itemserver/item_server.h"
 #include "platform/qt_operator_dialogs.h"
 #include "platform/qt_progress_reporter.h"
-#include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/qt_termination.h"
 #include "platform/report/widgets/qt_report_dialogs.h"
+#include "platform/spreadsheet/spreadsheet_application.h"
 #include "ui/form1.h"
 
 int main(int argc, char** argv) {
@@ -22,18 +22,21 @@ int main(int argc, char** argv) {
   SystemClock clock;
   XdgDesktopOpener desktopOpener;
   const DriveMap drives = DriveMap::fromEnvironment();
-  registerItemServer(registry, drives);
   const RegionalSettings regional = RegionalSettings::fromSystem();
+  registerItemServer(registry, drives);
   registerSpreadsheetApplication(registry, {dialogs, desktopOpener, regional,
-                                            unsavedWorkbooksFolder(drives.stationRoot()), kApplicationTitle});
-  Station station({dialogs, registry, shutdown, termination, clock, regional, drives});
-  TForm1 form(station.form(), station, dialogs);
-  dialogs.setParent(&form);
+                                            unsavedWorkbooksFolder(drives.stationRoot()),
+                                            kApplicationTitle});
+
   QtReportDialogs reportDialogs;
-  station.setReportDialogs(&reportDialogs);
-  reportDialogs.setParent(&form);
-  QtProgressReporter exportProgress(&form);
-  station.exportProgress = &exportProgress;
-  form.show();
-  return app.exec();
+  std::unique_ptr<QtProgressReporter> exportProgress;
+  ProgramHooks hooks;
+  hooks.windowBuilt = [&](Station& station, TForm1& form) {
+    dialogs.setParent(&form);
+    reportDialogs.setParent(&form);
+    station.setReportDialogs(&reportDialogs);
+    exportProgress = std::make_unique<QtProgressReporter>(&form);
+    station.exportProgress = exportProgress.get();
+  };
+  return RunProgram({dialogs, registry, shutdown, termination, clock, regional, drives}, hooks);
 }

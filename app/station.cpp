@@ -4,6 +4,7 @@
 #include "output/one_record_sheet.h"
 #include "platform/error.h"
 #include "records/daily_file.h"
+#include "plc/test_cycle.h"
 
 namespace velta {
 
@@ -18,19 +19,26 @@ Station::Station(PlatformServices services)
       }) {
   Table1.setRegional(s_.regional);
   Table1.setFieldDefs(DailyFileFields());
+  poll_.setTestCycle([this] { RunTestCycle({PlcServer, s_.regional, dailyFile()}); });
 }
 
 Station::~Station() = default;
 
-// Start-up so far: the PLC item server object and its project.
+// The start-up steps; an error ends them at its step (the window shows it).
 void Station::FormCreate() {
+  if (AnimateWindow) AnimateWindow(250);
   PlcServer = s_.registry.createAs<PlcItemServer>(QString::fromLatin1(kPlcServerProgId));
   PlcServer->OpenProject(kPlcProjectPath);
+  CreateDailyFile(dailyFile());
+  OpenDailyFileAtStartUp(dailyFile());  // close, directory, name, open, caption, panel
+}
+
+void Station::closeWindowComponents() {
+  Table1.close();
+  ExcelApplication1.Disconnect();
 }
 void Station::Timer1Timer() { poll_.Timer1Timer(); }
-void Station::SpeedButton1Click() {
-  velta::SpeedButton1Click({Table1, form_, s_.dialogs, s_.clock, s_.drives});
-}
+void Station::SpeedButton1Click() { velta::SpeedButton1Click(dailyFile()); }
 void Station::SpeedButton5Click() {}
 void Station::SpeedButton6Click() { reportOutput_.SpeedButton6Click(); }
 void Station::SpeedButton2Click() { reportOutput_.SpeedButton2Click(); }

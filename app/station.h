@@ -19,6 +19,8 @@
 #include "platform/spreadsheet/spreadsheet_connection.h"
 #include "platform/termination.h"
 #include "plc/poll_cycle.h"
+#include "records/daily_file.h"
+#include "records/record_table_model.h"
 #include "platform/tablestore/dataset.h"
 #include "ui/form_handlers.h"
 #include "ui/form_state.h"
@@ -54,6 +56,18 @@ class Station : public FormHandlers {
   // Where the all-records export shows its progress (silent when unset).
   ProgressReporter* exportProgress = nullptr;
   Dataset& table1() { return Table1; }
+  // The grid's rows: the records of Table1.
+  RecordTableModel& gridModel() { return gridModel_; }
+  DailyFileContext dailyFile() { return {Table1, form_, s_.dialogs, s_.clock, s_.drives}; }
+
+  // FormCreate's first step: grow the window from its centre (set by the program).
+  std::function<void(int durationMs)> AnimateWindow;
+
+  // Clean-up after the event loop, in this order: the window's components (Table1 and
+  // Table2 closed, ExcelApplication1 let go without quitting the spreadsheet program),
+  // then PlcServer released.
+  void closeWindowComponents();
+  void releasePlcServer() { PlcServer.reset(); }
 
   // Report output: the report components (connect RvDataSetConnection1 to Table2), the
   // engine's windows (the program sets the Qt ones) and the print-buffer step that the
@@ -84,6 +98,7 @@ class Station : public FormHandlers {
   SpreadsheetConnection ExcelApplication1{s_.registry};
   // The daily data file shown in the grid (declared with the eighteen record fields).
   Dataset Table1{QStringLiteral("Table1")};
+  RecordTableModel gridModel_{Table1};
   MainWindowReports reports_;
   ReportOutput reportOutput_;
 };

@@ -9,12 +9,16 @@ namespace {
 const QString kFileCreated = QStringLiteral("DOSYA OLUŞTURULDU");
 const QString kFileExisted = QStringLiteral("BUGÜN İÇİN DOSYA OLUŞTURULMUŞ ");
 
-void openToday(const DailyFileContext& ctx, const QString& windowsDirectory) {
+void openToday(const DailyFileContext& ctx, const QString& windowsDirectory, const QString& name) {
   ctx.Table1.close();
   ctx.Table1.setDirectory(ctx.drives.toHost(windowsDirectory));
-  ctx.Table1.setTableName(DailyTableName(ctx.clock));
+  ctx.Table1.setTableName(name);
   ctx.Table1.open();
   ctx.form.setCaption(DailyFileCaption(ctx.Table1.tableName()));
+}
+
+void openToday(const DailyFileContext& ctx, const QString& windowsDirectory) {
+  openToday(ctx, windowsDirectory, DailyTableName(ctx.clock));
   ClearPlcValues(ctx.form);
 }
 
@@ -50,6 +54,14 @@ void CreateDailyFile(const DailyFileContext& ctx) {
 }
 
 void OpenDailyFile(const DailyFileContext& ctx) { openToday(ctx, kDataDirectory + u'\\'); }
+
+void OpenDailyFileForNewDay(const DailyFileContext& ctx) {
+  const QString name = DailyTableName(ctx.clock);
+  const QString directory = ctx.drives.toHost(kDataDirectory);
+  if (!Dataset::fileExists(Dataset::filePath(directory, name)))
+    Dataset::createTable(directory, name, DailyFileFields(), DailyFileIndex());
+  openToday(ctx, kDataDirectory + u'\\', name);
+}
 
 void OpenDailyFileAtStartUp(const DailyFileContext& ctx) { openToday(ctx, kDataDirectory); }
 

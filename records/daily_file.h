@@ -44,6 +44,10 @@ void CreateDailyFile(const DailyFileContext& ctx);
 // caption, ClearPlcValues. Does not create the file; when opening fails Table1 stays
 // closed with today's name set and caption and panel keep their contents.
 void OpenDailyFile(const DailyFileContext& ctx);
+// For a station running past midnight: creates today's file when it is missing (without
+// a message), then switches Table1 to it like OpenDailyFile but keeps the PLC values
+// panel, so a piece under test at midnight is stored whole in the new day's file.
+void OpenDailyFileForNewDay(const DailyFileContext& ctx);
 // The same steps with the directory as start-up spells it (no trailing backslash).
 void OpenDailyFileAtStartUp(const DailyFileContext& ctx);
 // OpenDialog1: cancel changes nothing; otherwise Table1 is reopened with the chosen

@@ -427,6 +427,8 @@ void TForm1::bindState() {
   connect(&state_, &FormState::captionChanged, this, [this] { setWindowTitle(state_.caption()); });
 }
 
+void TForm1::runFormCreate() { guarded([this] { handlers_.FormCreate(); }); }
+
 void TForm1::enableTicks() {
   ticksEnabled_ = true;
   if (!timer_->isActive()) timer_->start();

@@ -51,6 +51,8 @@ class TForm1 : public QWidget {
   // Timer1 is armed from construction, but its ticks reach Timer1Timer only after this
   // call (start-up makes it once FormCreate has returned).
   void enableTicks();
+  // Runs FormCreate under the general error display (start-up calls it once).
+  void runFormCreate();
   bool ticksEnabled() const { return ticksEnabled_; }
 
   // Shows the window growing from its centre to its full size within durationMs and

@@ -20,6 +20,7 @@ class StationPollTest : public ::testing::Test {
  protected:
   StationPollTest() {
     QDir().mkpath(root.path() + "/D/rododezuz/sistem");
+    QDir().mkpath(root.path() + "/D/rododezuz/data");
     QFile::copy(QStringLiteral(VELTA_SOURCE_DIR "/resources/station/sistem/fatekserver.fcs"),
                 root.path() + "/D/rododezuz/sistem/fatekserver.fcs");
     registerItemServer(registry, ItemServerEnvironment{DriveMap(root.path()), &steady, &clock,

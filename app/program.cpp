@@ -1,0 +1,49 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <memory>
+
+#include "platform/error.h"
+#include "ui/form1.h"
+#include "ui/record_grid_binding.h"
+
+namespace velta {
+
+int RunProgram(const PlatformServices& services, const ProgramHooks& hooks) {
+  Station station(services);
+
+  // Building the window.
+  auto form = std::make_unique<TForm1>(station.form(), station, services.dialogs);
+  form->bindRecordModel(&station.gridModel());
+  auto grid = std::make_unique<RecordGridBinding>(*form->DBGrid1(), station.table1());
+  station.AnimateWindow = [w = form.get()](int ms) { w->AnimateWindow(ms); };
+  if (hooks.windowBuilt) hooks.windowBuilt(station, *form);
+  try {
+    station.excelApplication1().Connect();
+  } catch (const std::exception& e) {
+    services.dialogs.showError(QStringLiteral("Application Error"),
+                               errorDisplayText(exceptionText(e)));
+    grid.reset();
+    form.reset();
+    station.closeWindowComponents();
+    station.releasePlcServer();
+    return 1;
+  }
+
+  // Start-up steps, then the running state.
+  form->runFormCreate();
+  form->show();
+  form->enableTicks();
+  if (hooks.running) hooks.running(station, *form);
+  QApplication::exec();
+
+  // Clean-up in its order.
+  form->hide();
+  grid.reset();
+  form.reset();
+  station.closeWindowComponents();
+  station.releasePlcServer();
+  return 0;
+}
+
+}  // namespace velta

@@ -1,0 +1,27 @@
+#pragma once
+// The test-cycle sequencer: turns the PLC's handshake bits into stored test records.
+// Runs once per poll tick (step 4) on the UI thread, with no error handling of its own:
+// any failure (server call, item test, data file) goes to the tick's guard.
+#include "platform/clock.h"
+#include "platform/plc_item_server.h"
+#include "records/daily_file.h"
+#include "ui/form_state.h"
+
+namespace velta {
+
+struct TestCycleContext {
+  PlcServerRef& PlcServer;
+  const RegionalSettings& regional;  // for the item test of text values
+  DailyFileContext dailyFile;        // Table1, the panels, the clock, the data folder
+};
+
+// Daily file check (M0), phases 1-4 (M2..M5), end of piece (M6), transfer off (M0).
+//
+// Day change: when data transfer is on and Table1 still holds an earlier day's file
+// (opened by name), today's file is created when missing (without a message) and
+// Table1 switches to it, keeping the PLC values panel, so that a piece whose first
+// phase came before midnight is stored whole in the new day's file. A file the
+// operator chose in the dialog is left for today's as before, and the panel cleared.
+void RunTestCycle(const TestCycleContext& ctx);
+
+}  // namespace velta
