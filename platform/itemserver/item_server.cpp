@@ -51,8 +51,7 @@ std::unique_ptr<ItemDriver> makeItemDriver(const ServerProject& project,
   }
   if (project.driver == u"modbus-tcp" || project.driver == u"modbus-rtu" ||
       project.driver == u"native-tcp" || project.driver == u"native-serial")
-    return makeWireDriver(project, env.steady ? *env.steady : kSystemSteady,
-                          env.wall ? *env.wall : kSystemWall);
+    return makeWireDriver(project, env.steady ? *env.steady : kSystemSteady, env.wall);
   throw Error(QStringLiteral("PLC server project \"%1\": unknown driver \"%2\"")
                   .arg(project.fileName, project.driver));
 }

@@ -46,7 +46,7 @@ SerialSettings serialOf(const ServerProject& p) {
 }  // namespace
 
 WireDriver::WireDriver(std::unique_ptr<PlcLink> link, ElementOf toElement, WireTiming timing,
-                       const SteadyClock& steady, const Clock& wall)
+                       const SteadyClock& steady, const Clock* wall)
     : link_(std::move(link)), toElement_(toElement), timing_(timing), steady_(steady), wall_(wall),
       description_(link_->describe()) {}
 
@@ -108,18 +108,17 @@ void WireDriver::write(std::size_t item, qint64 raw) {
 }
 
 LinkState WireDriver::link() {
+  LinkState s;
   long long lastGood;
-  bool up;
   {
     std::lock_guard lock(mutex_);
     lastGood = lastGoodMs_;
-    up = up_;
+    s.up = up_;
+    s.lastGoodRefresh = lastGoodWall_;
   }
-  LinkState s;
-  s.up = up;
-  if (lastGood >= 0) {
+  if (wall_ && lastGood >= 0) {
     const long long age = steady_.now().count() - lastGood;
-    s.lastGoodRefresh = QDateTime(wall_.currentDate(), wall_.currentTime()).addMSecs(-std::max(0LL, age));
+    s.lastGoodRefresh = QDateTime(wall_->currentDate(), wall_->currentTime()).addMSecs(-std::max(0LL, age));
   }
   return s;
 }
@@ -151,7 +150,10 @@ bool WireDriver::refresh(unsigned long long startedAt) {
   } catch (const std::exception&) {
     return false;
   }
+  // Stamped here, off the UI thread: making a local date and time is not cheap.
+  const QDateTime stamp = wall_ ? QDateTime() : QDateTime::currentDateTime();
   std::lock_guard lock(mutex_);
+  lastGoodWall_ = stamp;
   for (std::size_t i = 0; i < items_.size(); ++i) {
     // (a)/(c): a value read before the item's latest write is older than that write.
     if (lastWrite_[i] > startedAt || pendingPerItem_[i] > 0) continue;
@@ -234,7 +236,7 @@ void WireDriver::run() {
 }
 
 std::unique_ptr<ItemDriver> makeWireDriver(const ServerProject& p, const SteadyClock& steady,
-                                           const Clock& wall) {
+                                           const Clock* wall) {
   const bool native = p.driver.startsWith(u"native");
   const WireDriver::ElementOf elementOf = native ? &nativeElement : &modbusElement;
   for (const auto& [name, address] : p.items) {

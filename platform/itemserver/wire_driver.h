@@ -58,10 +58,12 @@ class WireDriver : public ItemDriver {
   // toElement turns an item's address into the link's element (Error when it has none).
   using ElementOf = PlcElement (*)(const PlcAddress&);
 
-  // Clocks outlive the driver; steady stamps good refreshes, wall turns the stamp into
-  // "UpdateTime" on the UI thread. The link is used only by the refresh thread.
+  // Clocks outlive the driver. Without a wall clock the refresh thread stamps each good
+  // refresh with the system's time; with one (a test clock, UI thread only) the steady
+  // stamp is turned into wall time when link() is called. The link is used only by the
+  // refresh thread.
   WireDriver(std::unique_ptr<PlcLink> link, ElementOf toElement, WireTiming timing,
-             const SteadyClock& steady, const Clock& wall);
+             const SteadyClock& steady, const Clock* wall);
   ~WireDriver() override;
   WireDriver(const WireDriver&) = delete;
   WireDriver& operator=(const WireDriver&) = delete;
@@ -94,7 +96,7 @@ class WireDriver : public ItemDriver {
   ElementOf toElement_;
   WireTiming timing_;
   const SteadyClock& steady_;
-  const Clock& wall_;
+  const Clock* wall_;
   QString description_;
 
   std::vector<DriverItem> items_;
@@ -111,6 +113,7 @@ class WireDriver : public ItemDriver {
   unsigned long long writeCounter_ = 0;
   unsigned long long confirmedUpTo_ = 0;  // writes are confirmed in order
   long long lastGoodMs_ = -1;             // steady time of the last good refresh
+  QDateTime lastGoodWall_;                // its system time (without a wall clock)
   bool nudged_ = false;
   bool stop_ = false;
   std::atomic<bool> wanted_{false};  // connect() asked for the link, disconnect() not since
@@ -122,6 +125,6 @@ class WireDriver : public ItemDriver {
 // A wire driver for project.driver (modbus-tcp, modbus-rtu, native-tcp, native-serial);
 // Error naming the project file for an item the protocol cannot address.
 std::unique_ptr<ItemDriver> makeWireDriver(const ServerProject& project, const SteadyClock& steady,
-                                           const Clock& wall);
+                                           const Clock* wall);
 
 }  // namespace velta

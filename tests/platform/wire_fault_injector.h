@@ -28,7 +28,7 @@ class WireFaultInjector {
   void run(unsigned seed, int exceptionCode) {
     using namespace std::chrono_literals;
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> pause(40, 160), kind(0, 5);
+    std::uniform_int_distribution<int> pause(80, 300), kind(0, 5);
     while (!stop_) {
       std::this_thread::sleep_for(std::chrono::milliseconds(pause(rng)));
       if (stop_) break;
