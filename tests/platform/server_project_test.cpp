@@ -95,7 +95,36 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{"[simulator]\ndata-transfer = maybe\n", 2, "maybe"},
                       BadLine{"[items]\nM2 = input 5\n", 2, "input 5"},
                       BadLine{"[items]\nM2 = coil 70000\n", 2, "70000"},
-                      BadLine{"[items]\n2M = coil 5\n", 2, "2M"}));
+                      BadLine{"[items]\n2M = coil 5\n", 2, "2M"},
+                      BadLine{"[server]\ndriver = profibus\n", 2, "profibus"},
+                      BadLine{"[server]\ndriver = native-tcp\nstation = 0\n", 3, "\"0\""},
+                      BadLine{"[server]\ndriver = native-tcp\nport = 0\n", 3, "\"0\""}));
+
+struct DriverDefaults {
+  const char* text;
+  const char* driver;
+  int port;
+  int station;
+};
+
+class ServerProjectDriver : public ::testing::TestWithParam<DriverDefaults> {};
+
+// Each TCP driver has its protocol's port unless the project gives one.
+TEST_P(ServerProjectDriver, PortAndStationDefaults) {
+  const ServerProject p = parseServerProject(GetParam().text, "p.fcs");
+  EXPECT_EQ(p.driver, GetParam().driver);
+  EXPECT_EQ(effectivePort(p), GetParam().port);
+  EXPECT_EQ(p.station, GetParam().station);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drivers, ServerProjectDriver,
+    ::testing::Values(DriverDefaults{"[server]\ndriver = modbus-tcp\n", "modbus-tcp", 502, 1},
+                      DriverDefaults{"[server]\ndriver = Native-TCP\nstation = 7\n", "native-tcp", 500, 7},
+                      DriverDefaults{"[server]\ndriver = native-tcp\nport = 1500\n", "native-tcp", 1500, 1},
+                      DriverDefaults{"[server]\ndriver = native-serial\nserial-device = /dev/ttyS1\n",
+                                     "native-serial", 500, 1},
+                      DriverDefaults{"[server]\ndriver = modbus-rtu\nbaud = 19200\n", "modbus-rtu", 502, 1}));
 
 TEST(ServerProject, WithoutADriverNamesTheFile) {
   try {
