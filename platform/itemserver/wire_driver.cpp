@@ -1,6 +1,6 @@
 #include "platform/itemserver/wire_driver.h"
 
-#include <optional>
+#include <map>
 
 #include "platform/error.h"
 #include "platform/itemserver/wire/modbus_link.h"
@@ -43,6 +43,19 @@ SerialSettings serialOf(const ServerProject& p) {
   return {p.serialDevice.toStdString(), p.baud, parityChar(p.parity), p.dataBits, p.stopBits};
 }
 
+// Writes that a released driver could not make, and the live drivers by link, so that
+// a driver that replaces another on the same link makes them.
+struct HandOver {
+  std::mutex mutex;
+  std::map<QString, std::vector<WireDriver*>> live;
+  std::map<QString, std::vector<std::pair<PlcElement, qint64>>> orphaned;
+};
+
+HandOver& handOver() {
+  static HandOver h;
+  return h;
+}
+
 }  // namespace
 
 WireDriver::WireDriver(std::unique_ptr<PlcLink> link, ElementOf toElement, WireTiming timing,
@@ -51,12 +64,48 @@ WireDriver::WireDriver(std::unique_ptr<PlcLink> link, ElementOf toElement, WireT
       description_(link_->describe()) {}
 
 WireDriver::~WireDriver() {
+  if (!thread_.joinable()) return;  // never started
+  HandOver& h = handOver();
+  {
+    // No other driver hands its writes to this one from here on.
+    std::lock_guard lock(h.mutex);
+    std::erase(h.live[description_], this);
+  }
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
   }
   wake_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  thread_.join();
+  std::vector<std::pair<PlcElement, qint64>> left;
+  for (const Write& w : pending_) left.emplace_back(w.element, w.raw);
+  if (left.empty()) return;
+  std::lock_guard lock(h.mutex);
+  auto& live = h.live[description_];
+  if (!live.empty())
+    live.front()->adopt(left);
+  else
+    h.orphaned[description_].insert(h.orphaned[description_].end(), left.begin(), left.end());
+}
+
+void WireDriver::adopt(const std::vector<std::pair<PlcElement, qint64>>& writes) {
+  {
+    std::lock_guard lock(mutex_);
+    std::deque<Write> ahead;
+    for (const auto& [element, raw] : writes) {
+      std::size_t item = kNoItem;
+      for (std::size_t i = 0; i < elements_.size(); ++i)
+        if (elements_[i] == element) item = i;
+      if (item != kNoItem) {
+        kept_[item] = raw;
+        lastWrite_[item] = ++writeCounter_;
+        ++pendingPerItem_[item];
+      }
+      ahead.push_back({item, element, raw, 0});
+    }
+    pending_.insert(pending_.begin(), ahead.begin(), ahead.end());
+  }
+  wake_.notify_one();
 }
 
 void WireDriver::start(const std::vector<DriverItem>& items) {
@@ -67,6 +116,16 @@ void WireDriver::start(const std::vector<DriverItem>& items) {
   kept_.assign(items_.size(), 0);
   lastWrite_.assign(items_.size(), 0);
   pendingPerItem_.assign(items_.size(), 0);
+  {
+    HandOver& h = handOver();
+    std::lock_guard lock(h.mutex);
+    h.live[description_].push_back(this);
+    auto it = h.orphaned.find(description_);
+    if (it != h.orphaned.end()) {
+      adopt(it->second);
+      h.orphaned.erase(it);
+    }
+  }
   thread_ = std::thread([this] { run(); });
 }
 
@@ -99,7 +158,7 @@ void WireDriver::write(std::size_t item, qint64 raw) {
   const unsigned long long number = ++writeCounter_;
   lastWrite_[item] = number;
   ++pendingPerItem_[item];
-  pending_.push_back({item, raw, number});
+  pending_.push_back({item, elements_[item], raw, number});
   wake_.notify_one();
   if (!up_ || !wanted_) return;  // made when the link is back
   // Bounded: a write not confirmed in time stays queued and is made later.
@@ -129,7 +188,7 @@ std::size_t WireDriver::pendingWrites() const {
 }
 
 bool WireDriver::makeWrite(const Write& w) {
-  const PlcElement e = elements_[w.item];
+  const PlcElement e = w.element;
   try {
     if (e.area == PlcElement::Area::Bit)
       link_->writeBit(e.number, w.raw != 0);
@@ -195,8 +254,8 @@ void WireDriver::run() {
       linkOpen = true;
       if (ok) {
         pending_.pop_front();
-        --pendingPerItem_[w.item];
-        confirmedUpTo_ = w.number;
+        if (w.item != kNoItem) --pendingPerItem_[w.item];
+        if (w.number != 0) confirmedUpTo_ = w.number;
         healthy = true;
       } else {
         up_ = false;

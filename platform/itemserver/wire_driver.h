@@ -29,6 +29,10 @@
 //     values of items written meanwhile, so nothing older than a pending write returns.
 // (d) Late replies. The links close a TCP connection after a time-out or garbage and
 //     flush a serial line, so a late reply is never taken for another request.
+// (e) Server replaced (the connect button) or released with writes still queued. The
+//     writes are handed to the live driver on the same link (same protocol, address and
+//     unit), or kept for the next one made in this process, which queues them before
+//     its own and trusts no read of those items before they are made.
 // A failed refresh or write shows as Update 0 and never raises: link faults are not
 // errors of value() or write().
 #include <QDateTime>
@@ -83,10 +87,14 @@ class WireDriver : public ItemDriver {
 
  private:
   struct Write {
-    std::size_t item;
+    std::size_t item;  // kNoItem: handed over for an element this table lacks
+    PlcElement element;
     qint64 raw;
-    unsigned long long number;
+    unsigned long long number;  // 0: handed over, nobody waits for it
   };
+  static constexpr std::size_t kNoItem = static_cast<std::size_t>(-1);
+  // Takes over writes another driver on the same link could not make, ahead of its own.
+  void adopt(const std::vector<std::pair<PlcElement, qint64>>& writes);
   void run();
   bool makeWrite(const Write& w);  // false: the write did not go through
   // false: the refresh failed. startedAt: the write counter when the read began.

@@ -171,6 +171,35 @@ TEST_P(WireDriverTest, WritesThatCannotBeMadeArePendingUntilTheLinkReturns) {
   EXPECT_FALSE(memory.bit(3));
 }
 
+// (e) The connect button replaces the server while an acknowledgement waits for the
+// link: the new server makes it, and trusts no read of that bit before it has.
+TEST_P(WireDriverTest, ANewServerOnTheSameLinkMakesTheWritesTheOldOneCouldNot) {
+  memory.setBit(6, true);
+  open();
+  ASSERT_TRUE(eventually([&] { return up() && item("M6") == 1; }));
+  const int port = peer->port();
+  peer->stop();
+  ASSERT_TRUE(eventually([&] { return !up(); }));
+  server->SetItem(kGroup, "M6", Variant(qint64{0}));
+  ASSERT_EQ(driver().pendingWrites(), 1u);
+
+  // As SpeedButton7Click: a new server opens and asks for the link, then replaces the old.
+  auto replacement = registry.createAs<PlcItemServer>(QString::fromLatin1(kPlcServerProgId));
+  replacement->OpenProject(kProjectPath);
+  replacement->SetItem("System", "connect", "1");
+  server = replacement;
+  EXPECT_EQ(get(*server, "M6"), 0);
+  peer->start(port);
+  int sawOne = 0;
+  ASSERT_TRUE(eventually([&] {
+    sawOne += item("M6") == 1;
+    return up() && driver().pendingWrites() == 0;
+  }));
+  ASSERT_TRUE(freshRefresh());
+  EXPECT_EQ(sawOne, 0);
+  EXPECT_FALSE(memory.bit(6));
+}
+
 TEST_P(WireDriverTest, ReleasingTheServerStopsItsThreadEvenWhileThePeerIsSilent) {
   open();
   ASSERT_TRUE(eventually([&] { return up(); }));
