@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "output/dataset_report_source.h"
 #include "output/record_source.h"
 #include "output/report_output.h"
 #include "platform/clock.h"
@@ -54,10 +55,12 @@ class Station : public FormHandlers {
   // Where the all-records export shows its progress (silent when unset).
   ProgressReporter* exportProgress = nullptr;
   Dataset& table1() { return Table1; }
+  // The print buffer view (opened by the first report output).
+  Dataset& table2() { return Table2; }
 
-  // Report output: the report components (connect RvDataSetConnection1 to Table2), the
+  // Report output: the report components (RvDataSetConnection1 reads Table2), the
   // engine's windows (the program sets the Qt ones) and the print-buffer step that the
-  // three report buttons run first; unset, the buttons raise an error.
+  // three report buttons run first (the print buffer; unset, the buttons raise an error).
   MainWindowReports& reports() { return reports_; }
   void setReportDialogs(ReportDialogs* dialogs) { reports_.RvProject1.environment().dialogs = dialogs; }
   std::function<void()> PreparePrintBuffer;
@@ -84,6 +87,9 @@ class Station : public FormHandlers {
   SpreadsheetConnection ExcelApplication1{s_.registry};
   // The daily data file shown in the grid (declared with the eighteen record fields).
   Dataset Table1{QStringLiteral("Table1")};
+  // The print buffer that the report reads through RvDataSetConnection1.
+  Dataset Table2{QStringLiteral("Table2")};
+  DatasetReportSource table2Report_{Table2};
   MainWindowReports reports_;
   ReportOutput reportOutput_;
 };
