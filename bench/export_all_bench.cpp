@@ -12,7 +12,7 @@
 #include <xlsxwriter.h>
 
 #include "output/export_all.h"
-#include "platform/spreadsheet/number_text.h"
+#include "records/number_text.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 
 namespace velta {
@@ -108,7 +108,7 @@ void BM_DirectLibxlsxwriter100k(benchmark::State& state) {
     lxw_workbook* book = workbook_new_opt(path.constData(), &options);
     lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
     auto put = [&](lxw_row_t row, lxw_col_t col, const QString& text) {
-      if (auto n = spreadsheetNumberFromText(text, sep)) worksheet_write_number(sheet, row, col, *n, nullptr);
+      if (auto n = NumberFromText(text, sep)) worksheet_write_number(sheet, row, col, *n, nullptr);
       else if (!text.isEmpty()) worksheet_write_string(sheet, row, col, text.toUtf8().constData(), nullptr);
     };
     for (int c = 0; c < fieldNames().size(); ++c) put(0, static_cast<lxw_col_t>(c), fieldNames()[c]);
