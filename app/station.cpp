@@ -1,5 +1,6 @@
 #include "app/station.h"
 
+#include "output/dataset_record_source.h"
 #include "output/export_all.h"
 #include "output/one_record_sheet.h"
 #include "platform/error.h"
@@ -18,6 +19,7 @@ Station::Station(PlatformServices services)
       }) {
   Table1.setRegional(s_.regional);
   Table1.setFieldDefs(DailyFileFields());
+  table1RecordSource = [this] { return std::make_unique<DatasetRecordSource>(Table1); };
 }
 
 Station::~Station() = default;
