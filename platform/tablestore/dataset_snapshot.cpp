@@ -28,10 +28,12 @@ DatasetSnapshot::DatasetSnapshot(const Dataset& view) {
 DatasetSnapshot::~DatasetSnapshot() = default;
 
 void DatasetSnapshot::readPage() {
+  const size_t nf = fields_.size();
   pageFirst_ = at_;
   const size_t end = std::min(keys_.size(), pageFirst_ + kPageSize);
-  page_.assign(end - pageFirst_, std::vector<QVariant>(fields_.size()));
-  found_.assign(end - pageFirst_, false);
+  pageRows_ = end - pageFirst_;
+  page_.assign(pageRows_ * nf, QVariant());
+  found_.assign(pageRows_, 0);
   // One statement, run to its end here: SQLite's shared lock goes with it.
   Stmt st(*db_, selectSql_, QStringLiteral("read"));
   sqlite3_bind_int64(st.get(), 1, keys_[pageFirst_]);
@@ -42,21 +44,22 @@ void DatasetSnapshot::readPage() {
     while (k < end && keys_[k] < key) ++k;  // deleted since the snapshot
     if (k >= end) break;
     if (keys_[k] != key) continue;  // not part of the snapshot
-    auto& row = page_[k - pageFirst_];
-    for (size_t i = 0; i < fields_.size(); ++i)
-      row[i] = tablestore::columnValue(st.get(), static_cast<int>(i) + 1, fields_[i].kind);
-    found_[k - pageFirst_] = true;
+    QVariant* row = page_.data() + (k - pageFirst_) * nf;
+    for (size_t i = 0; i < nf; ++i) row[i] = tablestore::columnValue(st.get(), static_cast<int>(i) + 1, fields_[i].kind);
+    found_[k - pageFirst_] = 1;
     ++k;
   }
 }
 
 bool DatasetSnapshot::next(std::vector<QVariant>& values) {
+  const size_t nf = fields_.size();
   while (at_ < keys_.size()) {
-    if (at_ >= pageFirst_ + page_.size()) readPage();
-    const size_t i = at_ - pageFirst_;
+    if (at_ >= pageFirst_ + pageRows_) readPage();
+    const size_t r = at_ - pageFirst_;
     ++at_;
-    if (found_[i]) {
-      values = std::move(page_[i]);
+    if (found_[r]) {
+      values.resize(nf);
+      for (size_t i = 0; i < nf; ++i) values[i] = std::move(page_[r * nf + i]);
       return true;
     }
   }

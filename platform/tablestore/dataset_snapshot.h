@@ -57,9 +57,10 @@ class DatasetSnapshot {
   QByteArray selectSql_;
   RegionalSettings regional_;
   std::unique_ptr<tablestore::Db> db_;
-  std::vector<std::vector<QVariant>> page_;  // rows of keys_[pageFirst_ ..]
-  std::vector<bool> found_;                  // per page row: still in the file
+  std::vector<QVariant> page_;  // values of the rows of keys_[pageFirst_ ..], row after row
+  std::vector<char> found_;     // per page row: still in the file
   size_t pageFirst_ = 0;
+  size_t pageRows_ = 0;
   size_t at_ = 0;  // next key to hand out
 };
 
