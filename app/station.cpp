@@ -1,5 +1,6 @@
 #include "app/station.h"
 
+#include "output/dataset_record_source.h"
 #include "output/export_all.h"
 #include "output/one_record_sheet.h"
 #include "platform/error.h"
@@ -26,6 +27,7 @@ Station::Station(PlatformServices services)
   Table2.setFieldDefs(PrintBufferFields());
   reports_.RvDataSetConnection1.setDataSet(&table2Report_);
   PreparePrintBuffer = [this] { velta::PreparePrintBuffer({Table2, form_, s_.dialogs, s_.drives}); };
+  table1RecordSource = [this] { return std::make_unique<DatasetRecordSource>(Table1); };
 }
 
 Station::~Station() = default;

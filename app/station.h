@@ -52,7 +52,7 @@ class Station : public FormHandlers {
   // The spreadsheet connection of the window (connects on first use at the latest).
   SpreadsheetConnection& excelApplication1() { return ExcelApplication1; }
   // Gives the all-records export the records of Table1; while unset the export
-  // does nothing.
+  // does nothing (the station sets it to Table1).
   std::function<std::unique_ptr<RecordSource>()> table1RecordSource;
   // Where the all-records export shows its progress (silent when unset).
   ProgressReporter* exportProgress = nullptr;
