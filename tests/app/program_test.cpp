@@ -143,6 +143,8 @@ struct WayOut {
   QStringList before;  // what happens first
 };
 
+void PrintTo(const WayOut& w, std::ostream* os) { *os << w.name; }
+
 class ProgramWaysOut : public ProgramTest, public ::testing::WithParamInterface<WayOut> {};
 
 TEST_P(ProgramWaysOut, EndWithTheSameCleanUp) {
