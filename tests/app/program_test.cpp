@@ -12,7 +12,9 @@
 #include "platform/fakes/scripted_dialogs.h"
 #include "platform/spreadsheet/fakes/recording_spreadsheet.h"
 #include "tests/plc/recording_server.h"
+#include "records/daily_file.h"
 #include "ui/form1.h"
+#include <QTableView>
 
 namespace velta::test {
 namespace {
@@ -133,6 +135,37 @@ TEST_F(ProgramTest, AFailedSpreadsheetConnectionEndsWithApplicationErrorAndCodeO
   EXPECT_EQ(dialogs.shown[0].caption, "Application Error");
   EXPECT_EQ(server, nullptr) << "FormCreate never ran";
   EXPECT_TRUE(QDir(root.path() + "/D/rododezuz/data").isEmpty());
+}
+
+TEST_F(ProgramTest, TheGridShowsTodaysRecordsAndAClickOrAKeyShowsOneInTheDetailPanel) {
+  const QString dir = root.path() + "/D/rododezuz/data";
+  Dataset::createTable(dir, "T09122026K.tkv", DailyFileFields(), DailyFileIndex());
+  {
+    Dataset t("T");
+    t.setFieldDefs(DailyFileFields());
+    t.setTableName(dir + "/T09122026K.tkv");
+    t.open();
+    for (const char* serial : {"T09122026K0800V", "T09122026K0801V", "T09122026K0802V"}) {
+      t.append();
+      t.setFieldText("SERiNO", serial);
+      t.setFieldText("HAVA", "6.5");
+      t.post();
+    }
+  }
+  QStringList shown;
+  EXPECT_EQ(run([&](Station& station, TForm1& form) {
+              QTableView* grid = form.DBGrid1();
+              EXPECT_EQ(grid->model()->rowCount(), 3);
+              EXPECT_EQ(station.form().text(ctl::Edit6), " ");  // nothing shown yet
+              QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                                grid->visualRect(grid->model()->index(1, 1)).center());
+              shown << station.form().text(ctl::Edit6) << station.form().text(ctl::Edit9);
+              QTest::keyClick(grid, Qt::Key_Down);
+              shown << station.form().text(ctl::Edit6);
+              form.close();
+            }),
+            0);
+  EXPECT_EQ(shown, (QStringList{"T09122026K0801V", "6.5", "T09122026K0802V"}));
 }
 
 // Every way out runs the same clean-up, in the same order.
