@@ -13,7 +13,9 @@
 int main(int argc, char** argv) {
   using namespace velta;
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(kApplicationTitle);
+  // The application title names the program on the task bar (and stands in for an empty
+  // window title). Not the display name: Qt would append that to every window title.
+  QApplication::setApplicationName(kApplicationTitle);
 
   QtOperatorDialogs dialogs;
   ObjectRegistry registry;

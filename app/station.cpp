@@ -1,10 +1,13 @@
 #include "app/station.h"
 
+#include "output/dataset_record_source.h"
 #include "output/export_all.h"
 #include "output/one_record_sheet.h"
 #include "platform/error.h"
 #include "records/daily_file.h"
 #include "plc/test_cycle.h"
+#include "records/print_buffer.h"
+#include "records/record_browser.h"
 
 namespace velta {
 
@@ -20,6 +23,11 @@ Station::Station(PlatformServices services)
   Table1.setRegional(s_.regional);
   Table1.setFieldDefs(DailyFileFields());
   poll_.setTestCycle([this] { RunTestCycle({PlcServer, s_.regional, dailyFile()}); });
+  Table2.setRegional(s_.regional);
+  Table2.setFieldDefs(PrintBufferFields());
+  reports_.RvDataSetConnection1.setDataSet(&table2Report_);
+  PreparePrintBuffer = [this] { velta::PreparePrintBuffer({Table2, form_, s_.dialogs, s_.drives}); };
+  table1RecordSource = [this] { return std::make_unique<DatasetRecordSource>(Table1); };
 }
 
 Station::~Station() = default;
@@ -35,11 +43,12 @@ void Station::FormCreate() {
 
 void Station::closeWindowComponents() {
   Table1.close();
+  Table2.close();
   ExcelApplication1.Disconnect();
 }
 void Station::Timer1Timer() { poll_.Timer1Timer(); }
 void Station::SpeedButton1Click() { velta::SpeedButton1Click(dailyFile()); }
-void Station::SpeedButton5Click() {}
+void Station::SpeedButton5Click() { velta::SpeedButton5Click({Table1, form_, s_.dialogs}); }
 void Station::SpeedButton6Click() { reportOutput_.SpeedButton6Click(); }
 void Station::SpeedButton2Click() { reportOutput_.SpeedButton2Click(); }
 void Station::SpeedButton3Click() { reportOutput_.SpeedButton3Click(); }
@@ -51,8 +60,8 @@ void Station::SpeedButton4Click() {
   velta::SpeedButton4Click(ExcelApplication1, *table1, exportProgress ? *exportProgress : silent);
 }
 void Station::SpeedButton8Click() { velta::SpeedButton8Click(form_, s_.registry, s_.dialogs); }
-void Station::DBGrid1CellClick() {}
-void Station::DBGrid1KeyUp() {}
-void Station::DBGrid1CtrlDelete() {}
+void Station::DBGrid1CellClick() { ShowSelectedRecord(Table1, form_); }
+void Station::DBGrid1KeyUp() { ShowSelectedRecord(Table1, form_); }
+void Station::DBGrid1CtrlDelete() { velta::DBGrid1CtrlDelete({Table1, form_, s_.dialogs}); }
 
 }  // namespace velta

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "output/dataset_report_source.h"
 #include "output/record_source.h"
 #include "output/report_output.h"
 #include "platform/clock.h"
@@ -51,7 +52,7 @@ class Station : public FormHandlers {
   // The spreadsheet connection of the window (connects on first use at the latest).
   SpreadsheetConnection& excelApplication1() { return ExcelApplication1; }
   // Gives the all-records export the records of Table1; while unset the export
-  // does nothing.
+  // does nothing (the station sets it to Table1).
   std::function<std::unique_ptr<RecordSource>()> table1RecordSource;
   // Where the all-records export shows its progress (silent when unset).
   ProgressReporter* exportProgress = nullptr;
@@ -68,10 +69,12 @@ class Station : public FormHandlers {
   // then PlcServer released.
   void closeWindowComponents();
   void releasePlcServer() { PlcServer.reset(); }
+  // The print buffer view (opened by the first report output).
+  Dataset& table2() { return Table2; }
 
-  // Report output: the report components (connect RvDataSetConnection1 to Table2), the
+  // Report output: the report components (RvDataSetConnection1 reads Table2), the
   // engine's windows (the program sets the Qt ones) and the print-buffer step that the
-  // three report buttons run first; unset, the buttons raise an error.
+  // three report buttons run first (the print buffer; unset, the buttons raise an error).
   MainWindowReports& reports() { return reports_; }
   void setReportDialogs(ReportDialogs* dialogs) { reports_.RvProject1.environment().dialogs = dialogs; }
   std::function<void()> PreparePrintBuffer;
@@ -99,6 +102,9 @@ class Station : public FormHandlers {
   // The daily data file shown in the grid (declared with the eighteen record fields).
   Dataset Table1{QStringLiteral("Table1")};
   RecordTableModel gridModel_{Table1};
+  // The print buffer that the report reads through RvDataSetConnection1.
+  Dataset Table2{QStringLiteral("Table2")};
+  DatasetReportSource table2Report_{Table2};
   MainWindowReports reports_;
   ReportOutput reportOutput_;
 };

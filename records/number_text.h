@@ -7,10 +7,15 @@
 
 namespace velta {
 
-// Text to number. An empty text (after trimming surrounding blanks) is no value.
-// Accepted: optional sign, digits with at most one decimal separator (at least one
-// digit), optional exponent "E"/"e" with optional sign. Anything else, or a value out
-// of the double range, raises
+// The number a text spells in the system's notation, the text taken exactly as it
+// stands: optional sign, digits with at most one decimal separator (at least one digit),
+// optional exponent "E"/"e" with optional sign. Any other text (empty, blanks around
+// it, thousands separators, the other separator, "inf", a value out of the double
+// range) gives nullopt. Never raises. The spreadsheet stand-in reads cell texts by it.
+std::optional<double> NumberFromText(const QString& text, QChar decimalSeparator);
+
+// Text to number for a field. An empty text (after trimming surrounding blanks) is no
+// value; otherwise the trimmed text must be a number by NumberFromText, else this raises
 // "'<text>' is not a valid floating point value for field '<fieldName>'".
 std::optional<double> TextToNumber(const QString& text, QChar decimalSeparator,
                                    const QString& fieldName);

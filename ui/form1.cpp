@@ -454,14 +454,31 @@ void TForm1::tick() {
   close();
 }
 
+bool TForm1::inNormalFrame() const {
+  return !animating_ &&
+         !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized));
+}
+
+// The frame is fixed but the window can be maximised. Window managers drop the maximise
+// action of a window whose minimum and maximum sizes are equal, so the maximum stays
+// open and a size the operator drags in the normal state is put back.
 void TForm1::applyFrameConstraints() {
   if (animating_) return;
-  if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+  if (!inNormalFrame()) {
     setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   } else {
-    setFixedSize(kClientWidth, kClientHeight);  // the operator cannot resize by dragging
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
   }
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (inNormalFrame() && size() != QSize(kClientWidth, kClientHeight))
+    QTimer::singleShot(0, this, [this] {
+      if (inNormalFrame()) resize(kClientWidth, kClientHeight);
+    });
 }
 
 void TForm1::changeEvent(QEvent* event) {

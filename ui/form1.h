@@ -71,6 +71,7 @@ class TForm1 : public QWidget {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -83,6 +84,7 @@ class TForm1 : public QWidget {
   void buildStatusBar();
   void bindState();
   void applyFrameConstraints();
+  bool inNormalFrame() const;
   void layOutDockedBars();
   void tick();
   template <class Handler>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/spreadsheet/number_text.h"
+#include "records/number_text.h"
 #include "platform/spreadsheet/xlsx_book_writer.h"
 
 namespace velta {
@@ -74,7 +74,7 @@ class Book {
   void setValue(int row, int col, const Variant& v) {
     Variant stored = v;
     if (v.type() == Variant::Type::Text) {
-      if (auto n = spreadsheetNumberFromText(v.asText(), regional_.decimalSeparator)) stored = *n;
+      if (auto n = NumberFromText(v.asText(), regional_.decimalSeparator)) stored = *n;
     }
     cell(row, col).value = std::move(stored);
   }

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/tablestore/sqlite_handle.h"
+#include "platform/tablestore/table_file.h"
 #include "records/number_text.h"
 
 namespace velta {
@@ -22,13 +23,9 @@ using tablestore::Stmt;
 
 namespace {
 
-const char* const kTable = "records";
-
-QByteArray quoted(const QString& identifier) {
-  QString q = identifier;
-  q.replace(u'"', QStringLiteral("\"\""));
-  return (u'"' + q + u'"').toUtf8();
-}
+const char* const kTable = tablestore::kRecordsTable;
+using tablestore::columnValue;
+using tablestore::quoted;
 
 QByteArray columnType(const FieldDef& f) {
   switch (f.kind) {
@@ -68,25 +65,6 @@ bool looksLikeParadox(const QByteArray& head) {
   const unsigned headerSize = b(2) | (b(3) << 8);
   return headerSize != 0 && headerSize % 0x800 == 0 && (b(4) == 0 || b(4) == 2) && b(5) >= 1 &&
          b(5) <= 32 && b(0x39) >= 3 && b(0x39) <= 12;
-}
-
-QVariant columnValue(sqlite3_stmt* st, int col, FieldKind kind) {
-  if (sqlite3_column_type(st, col) == SQLITE_NULL) return {};
-  switch (kind) {
-    case FieldKind::Text:
-      return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
-                               sqlite3_column_bytes(st, col));
-    case FieldKind::Float: return sqlite3_column_double(st, col);
-    case FieldKind::AutoInc:
-    case FieldKind::Integer: return qlonglong(sqlite3_column_int64(st, col));
-    case FieldKind::Date:
-      return QDate::fromString(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col))),
-                               Qt::ISODate);
-    case FieldKind::Time:
-      return QTime::fromString(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col))),
-                               Qt::ISODateWithMs);
-  }
-  return {};
 }
 
 void bindValue(sqlite3_stmt* st, int param, const QVariant& v, FieldKind kind) {
@@ -665,12 +643,12 @@ QString Dataset::fieldText(const QString& name) const {
   return valueText(fieldIndex(name), v);
 }
 
-QString Dataset::formatDate(const QDate& d) const {
-  const QString sep(regional_.dateSeparator);
+QString Dataset::formatDate(const QDate& d, const RegionalSettings& regional) {
+  const QString sep(regional.dateSeparator);
   const QString dd = QStringLiteral("%1").arg(d.day(), 2, 10, QLatin1Char('0'));
   const QString mm = QStringLiteral("%1").arg(d.month(), 2, 10, QLatin1Char('0'));
   const QString yyyy = QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
-  switch (regional_.shortDateOrder) {
+  switch (regional.shortDateOrder) {
     case RegionalSettings::DateOrder::DayMonthYear: return dd + sep + mm + sep + yyyy;
     case RegionalSettings::DateOrder::MonthDayYear: return mm + sep + dd + sep + yyyy;
     case RegionalSettings::DateOrder::YearMonthDay: return yyyy + sep + mm + sep + dd;
@@ -678,8 +656,8 @@ QString Dataset::formatDate(const QDate& d) const {
   return {};
 }
 
-QString Dataset::formatTime(const QTime& t) const {
-  const QString sep(regional_.timeSeparator);
+QString Dataset::formatTime(const QTime& t, const RegionalSettings& regional) {
+  const QString sep(regional.timeSeparator);
   const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
   return two(t.hour()) + sep + two(t.minute()) + sep + two(t.second());
 }
@@ -724,14 +702,19 @@ QTime Dataset::parseTime(const QString& text) const {
 }
 
 QString Dataset::valueText(int fieldIndex, const QVariant& value) const {
-  if (!value.isValid() || fieldIndex < 0 || fieldIndex >= fieldCount()) return {};
-  switch (fields_[static_cast<size_t>(fieldIndex)].kind) {
+  if (fieldIndex < 0 || fieldIndex >= fieldCount()) return {};
+  return valueText(fields_[static_cast<size_t>(fieldIndex)], value, regional_);
+}
+
+QString Dataset::valueText(const FieldDef& field, const QVariant& value, const RegionalSettings& regional) {
+  if (!value.isValid()) return {};
+  switch (field.kind) {
     case FieldKind::Text: return value.toString();
-    case FieldKind::Float: return NumberToText(value.toDouble(), regional_.decimalSeparator);
+    case FieldKind::Float: return NumberToText(value.toDouble(), regional.decimalSeparator);
     case FieldKind::AutoInc:
     case FieldKind::Integer: return QString::number(value.toLongLong());
-    case FieldKind::Date: return formatDate(value.toDate());
-    case FieldKind::Time: return formatTime(value.toTime());
+    case FieldKind::Date: return formatDate(value.toDate(), regional);
+    case FieldKind::Time: return formatTime(value.toTime(), regional);
   }
   return {};
 }

@@ -139,6 +139,8 @@ class Dataset : public QObject {
   QVariant valueAt(int index, int fieldIndex) const;
   // The display text of one value by the field's kind (number-text rule for floats).
   QString valueText(int fieldIndex, const QVariant& value) const;
+  // The same for a field of a given kind under given regional settings.
+  static QString valueText(const FieldDef& field, const QVariant& value, const RegionalSettings& regional);
 
   // True while the view is changing its records and telling its observers.
   bool isChanging() const { return changing_ > 0; }
@@ -154,6 +156,7 @@ class Dataset : public QObject {
   void currentChanged(int index);  // -1 when there is no current record
 
  private:
+  friend class DatasetSnapshot;  // copies the keys, fields and file of the open view
   using Row = std::vector<QVariant>;
   struct Page {
     int first = 0;
@@ -173,8 +176,8 @@ class Dataset : public QObject {
   void invalidateCache() const { pages_.clear(); }
   void validateFile(const QString& path);
   void setValue(int field, QVariant value);
-  QString formatDate(const QDate& d) const;
-  QString formatTime(const QTime& t) const;
+  static QString formatDate(const QDate& d, const RegionalSettings& regional);
+  static QString formatTime(const QTime& t, const RegionalSettings& regional);
   QDate parseDate(const QString& text) const;
   QTime parseTime(const QString& text) const;
 

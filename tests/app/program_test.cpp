@@ -12,7 +12,9 @@
 #include "platform/fakes/scripted_dialogs.h"
 #include "platform/spreadsheet/fakes/recording_spreadsheet.h"
 #include "tests/plc/recording_server.h"
+#include "records/daily_file.h"
 #include "ui/form1.h"
+#include <QTableView>
 
 namespace velta::test {
 namespace {
@@ -97,16 +99,20 @@ TEST_F(ProgramTest, FirstStartOfADayCreatesTheFileThenSecondStartFindsIt) {
 
 TEST_F(ProgramTest, NoTickRunsWhileStartUpWaitsInItsMessageBox) {
   int callsDuringBox = -1;
+  int callsAtClose = -1;
   dialogs.whileWaiting = [&](const ScriptedDialogs::Shown&) {
     QTest::qWait(700);  // more than three tick periods with the event loop running
     callsDuringBox = static_cast<int>(server->calls.size());
   };
-  EXPECT_EQ(run([](Station&, TForm1& form) {
-              QTimer::singleShot(700, &form, [&form] { form.close(); });
+  EXPECT_EQ(run([&](Station&, TForm1& form) {
+              QTimer::singleShot(700, &form, [&] {
+                callsAtClose = static_cast<int>(server->calls.size());
+                form.close();
+              });
             }),
             0);
   EXPECT_EQ(callsDuringBox, 1) << "only OpenProject before FormCreate has returned";
-  EXPECT_GT(server->calls.size(), 10) << "ticks ran once start-up was done";
+  EXPECT_GT(callsAtClose, 10) << "ticks ran once start-up was done";
 }
 
 TEST_F(ProgramTest, WithoutAServerObjectTheErrorIsShownAndTheFirstTickEndsTheProgram) {
@@ -131,6 +137,37 @@ TEST_F(ProgramTest, AFailedSpreadsheetConnectionEndsWithApplicationErrorAndCodeO
   EXPECT_TRUE(QDir(root.path() + "/D/rododezuz/data").isEmpty());
 }
 
+TEST_F(ProgramTest, TheGridShowsTodaysRecordsAndAClickOrAKeyShowsOneInTheDetailPanel) {
+  const QString dir = root.path() + "/D/rododezuz/data";
+  Dataset::createTable(dir, "T09122026K.tkv", DailyFileFields(), DailyFileIndex());
+  {
+    Dataset t("T");
+    t.setFieldDefs(DailyFileFields());
+    t.setTableName(dir + "/T09122026K.tkv");
+    t.open();
+    for (const char* serial : {"T09122026K0800V", "T09122026K0801V", "T09122026K0802V"}) {
+      t.append();
+      t.setFieldText("SERiNO", serial);
+      t.setFieldText("HAVA", "6.5");
+      t.post();
+    }
+  }
+  QStringList shown;
+  EXPECT_EQ(run([&](Station& station, TForm1& form) {
+              QTableView* grid = form.DBGrid1();
+              EXPECT_EQ(grid->model()->rowCount(), 3);
+              EXPECT_EQ(station.form().text(ctl::Edit6), " ");  // nothing shown yet
+              QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                                grid->visualRect(grid->model()->index(1, 1)).center());
+              shown << station.form().text(ctl::Edit6) << station.form().text(ctl::Edit9);
+              QTest::keyClick(grid, Qt::Key_Down);
+              shown << station.form().text(ctl::Edit6);
+              form.close();
+            }),
+            0);
+  EXPECT_EQ(shown, (QStringList{"T09122026K0801V", "6.5", "T09122026K0802V"}));
+}
+
 // Every way out runs the same clean-up, in the same order.
 struct WayOut {
   const char* name;
@@ -138,6 +175,8 @@ struct WayOut {
   std::function<void(Station&, TForm1&)> act;
   QStringList before;  // what happens first
 };
+
+void PrintTo(const WayOut& w, std::ostream* os) { *os << w.name; }
 
 class ProgramWaysOut : public ProgramTest, public ::testing::WithParamInterface<WayOut> {};
 

@@ -24,6 +24,8 @@ struct Scenario {
   QString edit25, edit26, edit30;  // panel afterwards
 };
 
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+
 class SequencerScenarios : public StationFixture, public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(SequencerScenarios, BitsGiveThePanelTheWritesAndTheRecords) {

@@ -1,5 +1,4 @@
-// The station's report buttons: wired to the report output, with the print-buffer step
-// left to be connected.
+// The station's report buttons: wired to the report output and its print-buffer step.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -39,6 +38,8 @@ class StationReportTest : public ::testing::Test {
 };
 
 TEST_F(StationReportTest, ButtonsWithoutThePrintBufferStepRaiseAClearError) {
+  ASSERT_TRUE(station.PreparePrintBuffer);  // the station connects the print buffer itself
+  station.PreparePrintBuffer = nullptr;
   station.form().setText(ctl::Edit6, QStringLiteral("T09032026K1405V"));
   for (auto click : {&Station::SpeedButton6Click, &Station::SpeedButton2Click, &Station::SpeedButton3Click}) {
     try {

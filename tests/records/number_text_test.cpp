@@ -28,6 +28,36 @@ TEST(NumberText, TextToNumber) {
   }
 }
 
+// The text exactly as it stands (the spreadsheet stand-in reads cell texts by it):
+// blanks around a number, the other separator or thousands separators keep it a text.
+TEST(NumberText, NumberFromTextTakesTheTextAsItStands) {
+  struct Case {
+    const char* text;
+    char16_t separator;
+    std::optional<double> value;
+  } cases[] = {
+      {"2,5", u',', 2.5},         {"2.5", u',', {}},         {"2.5", u'.', 2.5},
+      {"2,5", u'.', {}},          {"1E-5", u',', 1e-5},      {"1e-5", u'.', 1e-5},
+      {"-3", u',', -3.0},         {"+4", u'.', 4.0},         {",5", u',', 0.5},
+      {"7,", u',', 7.0},          {"0", u'.', 0.0},          {"1E+3", u'.', 1000.0},
+      {"", u',', {}},             {" ", u',', {}},           {" 2", u',', {}},
+      {"2 ", u',', {}},           {"1.000,5", u',', {}},     {"E5", u'.', {}},
+      {"1E", u'.', {}},           {"-", u'.', {}},           {",", u',', {}},
+      {"=1+1", u'.', {}},         {"T09032026K1405V", u',', {}},
+      {"09.03.2026", u',', {}},   {"14:05", u',', {}},       {"1E999", u'.', {}},
+      {"-1E999", u'.', {}},       {"inf", u'.', {}},         {"nan", u'.', {}},
+      {"0x10", u'.', {}},         {"--1", u'.', {}},
+  };
+  for (const auto& c : cases) {
+    const auto v = NumberFromText(QString::fromUtf8(c.text), QChar(c.separator));
+    ASSERT_EQ(v.has_value(), c.value.has_value()) << c.text << " with separator " << char(c.separator);
+    if (v) {
+      EXPECT_DOUBLE_EQ(*v, *c.value) << c.text;
+    }
+  }
+  EXPECT_TRUE(std::signbit(*NumberFromText(QStringLiteral("-0"), u'.')));
+}
+
 TEST(NumberText, BadTextsRaiseTheFieldError) {
   struct Case {
     const char* text;

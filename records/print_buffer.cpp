@@ -1,0 +1,53 @@
+#include "records/print_buffer.h"
+
+#include "records/daily_file.h"
+#include "records/date_code.h"
+
+namespace velta {
+
+const std::vector<FieldDef>& PrintBufferFields() {
+  static const std::vector<FieldDef> fields = [] {
+    std::vector<FieldDef> f{{QStringLiteral("SERiNO"), FieldKind::Text, 15},
+                            {QStringLiteral("TARiH"), FieldKind::Date, 0},
+                            {QStringLiteral("SAAT"), FieldKind::Time, 0},
+                            {QStringLiteral("SONUC"), FieldKind::Text, 10}};
+    const auto& daily = DailyFileFields();  // SIRANO, SERiNO, HAVA .. BOY3
+    f.insert(f.end(), daily.begin() + 2, daily.end());
+    return f;
+  }();
+  return fields;
+}
+
+void PreparePrintBuffer(const PrintBufferContext& ctx) {
+  if (!Dataset::fileExists(ctx.drives.toHost(kPrintBufferFile)))
+    Dataset::createTable(ctx.drives.toHost(kSystemDirectory), kPrintBufferTable, PrintBufferFields());
+  FillPrintBuffer(ctx);
+}
+
+void FillPrintBuffer(const PrintBufferContext& ctx) {
+  const QString serial = ctx.form.text(ctl::Edit6);
+  const SerialCut cut = cutSerialNumber(serial);
+
+  Dataset& t = ctx.Table2;
+  t.close();
+  t.setTableName(ctx.drives.toHost(kPrintBufferFile));
+  t.open();
+  t.edit();  // on an empty table this starts the one record
+  try {
+    t.setFieldText(QStringLiteral("SERiNO"), serial);
+    t.setFieldText(QStringLiteral("TARiH"), cut.date);  // regional date separator and order
+    t.setFieldText(QStringLiteral("SAAT"), cut.time);   // regional time separator, seconds 0
+    t.setFieldText(QStringLiteral("SONUC"), kPrintBufferResult);
+    const auto& fields = PrintBufferFields();
+    for (int e = ctl::Edit9; e <= ctl::Edit24; ++e)
+      t.setFieldText(fields[static_cast<size_t>(e - ctl::Edit9 + 4)].name, ctx.form.text(e));
+    t.post();
+  } catch (...) {
+    // Nothing half-filled may stay pending where the report engine could read it.
+    t.cancel();
+    throw;
+  }
+  ctx.dialogs.showMessage(kApplicationTitle, kPrintBufferFilled);
+}
+
+}  // namespace velta
