@@ -103,7 +103,8 @@ void WireDriver::adopt(const std::vector<std::pair<PlcElement, qint64>>& writes)
       }
       ahead.push_back({item, element, raw, 0});
     }
-    pending_.insert(pending_.begin(), ahead.begin(), ahead.end());
+    // Behind a write in flight, which the refresh thread takes off the front when done.
+    pending_.insert(pending_.begin() + (writing_ ? 1 : 0), ahead.begin(), ahead.end());
   }
   wake_.notify_one();
 }
@@ -248,9 +249,11 @@ void WireDriver::run() {
     if (!pending_.empty() && (healthy || due)) {
       // (b): the queue goes out, in order, before anything is read.
       const Write w = pending_.front();
+      writing_ = true;
       lock.unlock();
       const bool ok = makeWrite(w);
       lock.lock();
+      writing_ = false;
       linkOpen = true;
       if (ok) {
         pending_.pop_front();

@@ -122,6 +122,7 @@ class WireDriver : public ItemDriver {
   unsigned long long confirmedUpTo_ = 0;  // writes are confirmed in order
   long long lastGoodMs_ = -1;             // steady time of the last good refresh
   QDateTime lastGoodWall_;                // its system time (without a wall clock)
+  bool writing_ = false;  // the front of pending_ is on the wire
   bool nudged_ = false;
   bool stop_ = false;
   std::atomic<bool> wanted_{false};  // connect() asked for the link, disconnect() not since
