@@ -37,6 +37,10 @@ MachineModel::MachineModel(const MachineSettings& settings, MachineMemory& memor
   updateReadings(now);
 }
 
+void MachineModel::switchOn(Ms now) {
+  if (finished_ == 0 && stage_ == 0 && !bitSet_) dueAt_ = now + Ms(settings_.pieceIntervalMs);
+}
+
 void MachineModel::step(Ms now) {
   if (bitSet_ && !memory_.bit(2 + stage_)) acknowledged(now);
   if (!bitSet_ && now >= dueAt_) {

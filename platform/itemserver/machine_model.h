@@ -54,6 +54,8 @@ class MachineModel {
 
   // Sees acknowledgements, sets the bit that is due and updates the readings.
   void step(Ms now);
+  // Restarts the wait for the first piece from now (the machine is switched on).
+  void switchOn(Ms now);
 
   int finishedPieces() const { return finished_; }
   int piece() const { return piece_; }  // the piece in work (or next), from 1

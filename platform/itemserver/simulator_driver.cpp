@@ -29,6 +29,12 @@ void SimulatorDriver::start(const std::vector<DriverItem>& items) {
 }
 
 void SimulatorDriver::connect() {
+  // The station's first connect request switches the machine on, so the first piece
+  // comes a piece interval after the station began polling, not during its start-up.
+  if (!switchedOn_) {
+    switchedOn_ = true;
+    machine_.switchOn(steady_.now());
+  }
   advance();
   if (up_) return;
   up_ = true;
