@@ -252,11 +252,3 @@ BENCHMARK(BM_DatasetWalk100k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace velta
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -42,11 +42,3 @@ void BM_Timer1Timer(benchmark::State& state) {
 BENCHMARK(BM_Timer1Timer);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

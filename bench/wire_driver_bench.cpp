@@ -114,11 +114,3 @@ BENCHMARK(BM_TickModbusTcp);
 BENCHMARK(BM_TickNativeTcp);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
