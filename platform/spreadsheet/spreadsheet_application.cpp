@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -106,9 +107,18 @@ class Book {
     if (row <= streamedThrough_)
       throw Error(QStringLiteral("Row %1 of %2 is already written to the file and cannot change").arg(row).arg(path()));
     if (waitingCells_ >= kSpreadsheetStreamWindowCells) flushBefore(row);
-    auto& r = waiting_[row];
-    auto [it, added] = r.try_emplace(col);
-    if (added) ++waitingCells_;
+    Row& r = waiting_[row];
+    // Cells of a row come left to right as a rule: append then, else keep the order.
+    if (r.empty() || r.back().first < col) {
+      ++waitingCells_;
+      return r.emplace_back(col, CellData{}).second;
+    }
+    auto it = std::lower_bound(r.begin(), r.end(), col,
+                               [](const auto& c, int wanted) { return c.first < wanted; });
+    if (it == r.end() || it->first != col) {
+      ++waitingCells_;
+      it = r.insert(it, {col, CellData{}});
+    }
     return it->second;
   }
 
@@ -125,9 +135,10 @@ class Book {
     }
   }
 
+  using Row = std::vector<std::pair<int, CellData>>;  // by column, ascending
   XlsxBookWriter writer_;
   RegionalSettings regional_;
-  std::map<int, std::map<int, CellData>> waiting_;
+  std::map<int, Row> waiting_;
   int waitingCells_ = 0;
   int streamedThrough_ = 0;
   bool handedOver_ = false;
