@@ -26,7 +26,8 @@ const QString kSerial = QStringLiteral("T09032026K1405V");
 const QString kDesktop = QStringLiteral("C/Documents and Settings/Administrator/Desktop");
 const QString kProject = QStringLiteral("D/rododezuz/sistem/rapor.rav");
 
-QString number(double v) { return QString::number(v, 'f', 2).replace(u'.', u','); }
+using testing::expectRecordLines;
+using testing::number;
 
 class ReportOutputTest : public ::testing::Test {
  protected:
@@ -159,28 +160,6 @@ TEST_F(ReportOutputTest, FileButtonsRunTheirStepsInOrderAndWriteTheDesktopFile) 
   EXPECT_TRUE(dialogs.shown.empty());
   EXPECT_EQ(reportDialogs.statusTitles, (QStringList{QStringLiteral("Report Status"), QStringLiteral("Report Status")}));
   EXPECT_EQ(reportDialogs.statusTexts, (QStringList{QStringLiteral("Generating page 1"), QStringLiteral("Generating page 1")}));
-}
-
-// The printed lines of the default report that carry the record, as pdftotext lays them out.
-void expectRecordLines(const QString& text, double offset) {
-  const QStringList lines = text.split(u'\n');
-  auto find = [&](const QString& pattern, int after) {
-    const QRegularExpression re(pattern);
-    for (int i = after + 1; i < lines.size(); ++i)
-      if (re.match(lines[i]).hasMatch()) return i;
-    return -1;
-  };
-  EXPECT_GE(find(QStringLiteral("SERİ NO\\s+T09032026K1405V\\s+TARİH\\s+09\\.03\\.2026"), -1), 0) << text.toStdString();
-  EXPECT_GE(find(QStringLiteral("SONUÇ\\s+NEGATiF\\s+SAAT\\s+14:05"), -1), 0) << text.toStdString();
-  int at = find(QStringLiteral("FAZ\\s+BASINÇ \\(bar\\)\\s+PRES \\(kg\\)\\s+EN \\(cm\\)\\s+BOY \\(cm\\)"), -1);
-  ASSERT_GE(at, 0) << text.toStdString();
-  for (int row = 1; row <= 4; ++row) {
-    QStringList cells;
-    for (int col = 1; col <= 4; ++col) cells << QRegularExpression::escape(number(cellValue(row, col) + offset));
-    const int next = find(QStringLiteral("^\\s*%1\\. FAZ\\s+%2\\s*$").arg(row).arg(cells.join(QStringLiteral("\\s+"))), at);
-    ASSERT_GT(next, at) << "row " << row << "\n" << text.toStdString();
-    at = next;
-  }
 }
 
 TEST_F(ReportOutputTest, PdfHoldsTheRecordInItsCellsAndIsReplacedOnTheNextRun) {

@@ -29,7 +29,8 @@ const QString kSerial = QStringLiteral("T09032026K1405V");
 const QString kOther = QStringLiteral("T09032026K0930V");
 const QString kDesktop = QStringLiteral("C/Documents and Settings/Administrator/Desktop");
 
-QString number(double v) { return QString::number(v, 'f', 2).replace(u'.', u','); }
+using testing::expectRecordLines;
+using testing::number;
 
 class StationPrintReportTest : public ::testing::Test {
  protected:
@@ -75,29 +76,6 @@ class StationPrintReportTest : public ::testing::Test {
   Station station{PlatformServices{dialogs, registry, shutdown, termination, clock, RegionalSettings::turkish(),
                                    DriveMap(root.path())}};
 };
-
-// The report's lines that carry the record, in the plain layout of pdftotext -layout and
-// of the text renderer: header lines, then the four phase rows with their four values.
-void expectRecordLines(const QString& text, double offset) {
-  const QStringList lines = text.split(u'\n');
-  auto find = [&](const QString& pattern, int after) {
-    const QRegularExpression re(pattern);
-    for (int i = after + 1; i < lines.size(); ++i)
-      if (re.match(lines[i]).hasMatch()) return i;
-    return -1;
-  };
-  EXPECT_GE(find(QStringLiteral("SERİ NO\\s+T09032026K1405V\\s+TARİH\\s+09\\.03\\.2026"), -1), 0) << text.toStdString();
-  EXPECT_GE(find(QStringLiteral("SONUÇ\\s+NEGATiF\\s+SAAT\\s+14:05"), -1), 0) << text.toStdString();
-  int at = find(QStringLiteral("FAZ\\s+BASINÇ \\(bar\\)\\s+PRES \\(kg\\)\\s+EN \\(cm\\)\\s+BOY \\(cm\\)"), -1);
-  ASSERT_GE(at, 0) << text.toStdString();
-  for (int row = 1; row <= 4; ++row) {
-    QStringList cells;
-    for (int col = 1; col <= 4; ++col) cells << QRegularExpression::escape(number(cellValue(row, col) + offset));
-    const int next = find(QStringLiteral("^\\s*%1\\. FAZ\\s+%2\\s*$").arg(row).arg(cells.join(QStringLiteral("\\s+"))), at);
-    ASSERT_GT(next, at) << "row " << row << "\n" << text.toStdString();
-    at = next;
-  }
-}
 
 TEST_F(StationPrintReportTest, BeforeAnySelectionNothingIsStaged) {
   station.SpeedButton2Click();

@@ -3,8 +3,11 @@
 // their cell apart (row r, column c holds r*10 + c + 0.25), and text extraction.
 #include <QDate>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 #include <QTime>
+#include <gtest/gtest.h>
 
 #include "platform/report/report_data.h"
 
@@ -32,6 +35,33 @@ inline QString pdfText(const QString& path) {
                                          QStringLiteral("UTF-8"), path, QStringLiteral("-")});
   if (!p.waitForFinished(20000) || p.exitCode() != 0) return QStringLiteral("<pdftotext failed>");
   return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// A value as the default report prints it: two decimals and a decimal comma.
+inline QString number(double v) { return QString::number(v, 'f', 2).replace(u'.', u','); }
+
+// The report's lines that carry the sample record, in the plain layout of pdftotext
+// -layout and of the text renderer: header lines, then the four phase rows with their
+// four values (each value plus offset).
+inline void expectRecordLines(const QString& text, double offset) {
+  const QStringList lines = text.split(u'\n');
+  auto find = [&](const QString& pattern, int after) {
+    const QRegularExpression re(pattern);
+    for (int i = after + 1; i < lines.size(); ++i)
+      if (re.match(lines[i]).hasMatch()) return i;
+    return -1;
+  };
+  EXPECT_GE(find(QStringLiteral("SERİ NO\\s+T09032026K1405V\\s+TARİH\\s+09\\.03\\.2026"), -1), 0) << text.toStdString();
+  EXPECT_GE(find(QStringLiteral("SONUÇ\\s+NEGATiF\\s+SAAT\\s+14:05"), -1), 0) << text.toStdString();
+  int at = find(QStringLiteral("FAZ\\s+BASINÇ \\(bar\\)\\s+PRES \\(kg\\)\\s+EN \\(cm\\)\\s+BOY \\(cm\\)"), -1);
+  ASSERT_GE(at, 0) << text.toStdString();
+  for (int row = 1; row <= 4; ++row) {
+    QStringList cells;
+    for (int col = 1; col <= 4; ++col) cells << QRegularExpression::escape(number(cellValue(row, col) + offset));
+    const int next = find(QStringLiteral("^\\s*%1\\. FAZ\\s+%2\\s*$").arg(row).arg(cells.join(QStringLiteral("\\s+"))), at);
+    ASSERT_GT(next, at) << "row " << row << "\n" << text.toStdString();
+    at = next;
+  }
 }
 
 }  // namespace velta::testing
