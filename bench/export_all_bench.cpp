@@ -172,15 +172,20 @@ QString dailyFile(const QString& dir) {
   return path;
 }
 
-void BM_ExportAllDataset100k(benchmark::State& state) {
-  QTemporaryDir root;
-  dailyFile(root.path());
-  Dataset table1(QStringLiteral("Table1"));
+// Table1 open on a filled daily data file in folder, as the station holds it.
+void openDailyFile(Dataset& table1, const QString& folder) {
+  dailyFile(folder);
   table1.setRegional(RegionalSettings::turkish());
   table1.setFieldDefs(DailyFileFields());
-  table1.setDirectory(root.path());
+  table1.setDirectory(folder);
   table1.setTableName(QStringLiteral("T09032026K.tkv"));
   table1.open();
+}
+
+void BM_ExportAllDataset100k(benchmark::State& state) {
+  QTemporaryDir root;
+  Dataset table1(QStringLiteral("Table1"));
+  openDailyFile(table1, root.path());
   NoDialogs dialogs;
   DeletingOpener opener;
   ObjectRegistry registry;
@@ -198,13 +203,8 @@ void BM_ExportAllDataset100k(benchmark::State& state) {
 // The share of the export that reads the file: the walk alone, texts made, no cells.
 void BM_DatasetWalk100k(benchmark::State& state) {
   QTemporaryDir root;
-  dailyFile(root.path());
   Dataset table1(QStringLiteral("Table1"));
-  table1.setRegional(RegionalSettings::turkish());
-  table1.setFieldDefs(DailyFileFields());
-  table1.setDirectory(root.path());
-  table1.setTableName(QStringLiteral("T09032026K.tkv"));
-  table1.open();
+  openDailyFile(table1, root.path());
   DatasetRecordSource records(table1);
   qint64 chars = 0;
   for (auto _ : state) {

@@ -22,8 +22,8 @@ using testing::cellValue;
 using testing::fieldName;
 using testing::pdfText;
 
-const QString kSerial = QStringLiteral("T09032026K1405V");
-const QString kDesktop = QStringLiteral("C/Documents and Settings/Administrator/Desktop");
+using testing::kSerial;
+using testing::kDesktop;
 const QString kProject = QStringLiteral("D/rododezuz/sistem/rapor.rav");
 
 using testing::expectRecordLines;

@@ -25,9 +25,9 @@ namespace {
 using testing::cellValue;
 using testing::pdfText;
 
-const QString kSerial = QStringLiteral("T09032026K1405V");
+using testing::kSerial;
 const QString kOther = QStringLiteral("T09032026K0930V");
-const QString kDesktop = QStringLiteral("C/Documents and Settings/Administrator/Desktop");
+using testing::kDesktop;
 
 using testing::expectRecordLines;
 using testing::number;

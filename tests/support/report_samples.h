@@ -15,12 +15,16 @@ namespace velta::testing {
 
 inline const char* kQuantities[] = {"HAVA", "PRES", "EN", "BOY"};
 
+// The sample record's serial number, and the desktop folder under a station root.
+inline const QString kSerial = QStringLiteral("T09032026K1405V");
+inline const QString kDesktop = QStringLiteral("C/Documents and Settings/Administrator/Desktop");
+
 inline QString fieldName(int row, int col) {  // row, col 1-based
   return QString::fromLatin1(kQuantities[col - 1]) + (row > 1 ? QString::number(row - 1) : QString());
 }
 inline double cellValue(int row, int col) { return row * 10 + col + 0.25; }
 
-inline ReportRecord sampleRecord(const QString& serial = QStringLiteral("T09032026K1405V")) {
+inline ReportRecord sampleRecord(const QString& serial = kSerial) {
   ReportRecord r = {{"SERiNO", serial}, {"TARiH", QDate(2026, 3, 9)}, {"SAAT", QTime(14, 5)},
                     {"SONUC", "NEGATiF"}};
   for (int row = 1; row <= 4; ++row)
