@@ -1,7 +1,10 @@
 // The operator station: the real stand-ins for the outside components, then the program.
 #include <QApplication>
 
+#include <cstdio>
+
 #include "app/program.h"
+#include "app/station_root.h"
 #include "platform/itemserver/item_server.h"
 #include "platform/qt_operator_dialogs.h"
 #include "platform/qt_progress_reporter.h"
@@ -24,6 +27,12 @@ int main(int argc, char** argv) {
   SystemClock clock;
   XdgDesktopOpener desktopOpener;
   const DriveMap drives = DriveMap::fromEnvironment();
+  // First start for this user: the folders and default station files that are missing.
+  const StationRootLayout layout = LayOutStationRoot(drives);
+  for (const QString& made : layout.created)
+    std::fprintf(stderr, "velta-station: created %s\n", qPrintable(made));
+  for (const QString& problem : layout.problems)
+    std::fprintf(stderr, "velta-station: %s\n", qPrintable(problem));
   const RegionalSettings regional = RegionalSettings::fromSystem();
   registerItemServer(registry, drives);
   registerSpreadsheetApplication(registry, {dialogs, desktopOpener, regional,

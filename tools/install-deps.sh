@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Installs what the station needs to build, run and be tested on Debian 12.
+# Installs what the station needs to build, run, be tested and be packaged on Debian 12,
+# on a machine that has nothing else (a minimal debootstrap root proves it in CI).
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
+  # build
   g++ cmake ninja-build pkg-config ccache
-  qt6-base-dev qt6-charts-dev libgl-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libsqlite3-dev pxlib-dev libmodbus-dev libxlsxwriter-dev libkainjow-mustache-dev
+  # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth dbus fonts-liberation2 fonts-dejavu-core
   imagemagick poppler-utils unzip
+  # run time: a virtual screen (and its key presser) for a PC without one, the fonts, the desktop's
+  # opener for workbooks
+  xvfb xauth xdotool dbus fonts-liberation2 fonts-dejavu-core xdg-utils
+  # the Debian package: dependencies from the binaries (dpkg-shlibdeps; CPack needs file)
+  dpkg-dev file
 )
 # LibreOffice only for tools/check-xlsx-with-libreoffice.sh (large; not needed by ctest).
 if [ "${VELTA_WITH_LIBREOFFICE:-0}" = 1 ]; then packages+=(libreoffice-calc-nogui); fi
