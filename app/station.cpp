@@ -22,7 +22,9 @@ Station::Station(PlatformServices services)
       }) {
   Table1.setRegional(s_.regional);
   Table1.setFieldDefs(DailyFileFields());
-  poll_.setTestCycle([this] { RunTestCycle({PlcServer, s_.regional, dailyFile()}); });
+  poll_.setTestCycle([this] {
+    RunTestCycle({PlcServer, s_.regional, dailyFile(), poll_.readoutsCapturable()});
+  });
   Table2.setRegional(s_.regional);
   Table2.setFieldDefs(PrintBufferFields());
   reports_.RvDataSetConnection1.setDataSet(&table2Report_);

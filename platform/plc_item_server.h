@@ -17,6 +17,16 @@ class PlcItemServer : public AutomationObject {
   virtual void SetItem(const QString& group, const QString& item, const Variant& value) = 0;
 };
 
+// Implemented by an item server that numbers its link's sessions: the number changes
+// every time the link comes up again after a gap (and is 0 before the first time), so
+// readings kept from before a gap can be told from readings read after it. A server
+// without it is taken as one long session; "Update" alone then tells the gaps.
+class LinkSessions {
+ public:
+  virtual ~LinkSessions() = default;
+  virtual quint64 linkSession() = 0;
+};
+
 inline constexpr const char* kPlcServerProgId = "FaconSvr.FaconServer";
 inline constexpr const char* kItemGroup = "Channel0.Station0.Group0";
 

@@ -12,6 +12,11 @@ namespace {
 const QString kGroup = QString::fromLatin1(kItemGroup);
 const QString kSystem = QStringLiteral("System");
 
+quint64 linkSessionOf(const PlcServerRef& server) {
+  auto* sessions = dynamic_cast<LinkSessions*>(server.get());
+  return sessions ? sessions->linkSession() : 0;
+}
+
 void writeToStderr(const QString& reason) {
   std::fprintf(stderr, "poll tick failed, the program ends: %s\n", reason.toLocal8Bit().constData());
   std::fflush(stderr);
@@ -54,12 +59,17 @@ bool PollCycle::is(const char* item, int v) {
 
 void PollCycle::tick() {
   const QChar sep = regional_.decimalSeparator;
+  readoutsCapturable_ = false;
 
   // 1. Keep the link asked for.
   requireServer(server_).SetItem(kSystem, QStringLiteral("Connect"), Variant(QStringLiteral("1")));
 
   // 2. Connection state, shown in step 8.
-  const QString connection = is("Update", 0) ? kConnectionDown : kConnectionUp;
+  const bool linkUp = !is("Update", 0);
+  const QString connection = linkUp ? kConnectionUp : kConnectionDown;
+  const ReadingsSource now{server_, linkSessionOf(server_), linkUp};
+  readoutsCapturable_ = now.linkUp && shown_.linkUp && shown_.session == now.session &&
+                        !shown_.server.expired() && shown_.server.lock() == server_;
 
   // 3. The PLC's shutdown command; the rest of the tick still runs.
   if (is("M7", 1)) {
@@ -104,6 +114,7 @@ void PollCycle::tick() {
   form_.setText(ctl::Edit3, fixedPointText(load, 3, 7, 3, sep));
   form_.setText(ctl::Edit4, fixedPointText(width, 1, 5, 1, sep));
   form_.setText(ctl::Edit5, fixedPointText(length, 2, 5, 2, sep));
+  shown_ = now;
 
   // 8. Status bar.
   form_.setStatusPanel(0, connection);

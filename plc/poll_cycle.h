@@ -2,7 +2,14 @@
 // The poll cycle, run every 200 ms by Timer1: keep the PLC link asked for, show its
 // state, obey the PLC's shutdown command, run the test-cycle sequencer, show the
 // data-transfer and label-printer indicators, read the measuring registers into the
-// four live readings and fill the status bar. It keeps nothing between ticks.
+// four live readings and fill the status bar.
+//
+// Between ticks it keeps one fact: where the live readings came from. The sequencer
+// copies the readings the previous tick showed, so a phase may be captured only when
+// those came over the link that is up now, without a gap since (the first refresh after
+// a reconnection brings a phase bit together with its registers, while the readouts
+// still show the values from before the gap), and never on the first tick after
+// start-up or "PLC BAĞLAN" (the readouts then hold their initial texts).
 //
 // Timer1Timer runs the whole tick under one guard: any failure (a server call, no
 // server object, a value that cannot be converted, the sequencer and what it calls)
@@ -45,6 +52,9 @@ class PollCycle {
 
   // RunTestCycle, called at step 4 of every tick; none set: that step does nothing.
   void setTestCycle(std::function<void()> runTestCycle) { testCycle_ = std::move(runTestCycle); }
+  // During a tick: whether the readouts as they stand (shown by the previous tick) came
+  // from a good refresh of the link's present session, so a phase may be captured.
+  bool readoutsCapturable() const { return readoutsCapturable_; }
   // Where the guard's one line goes; by default stderr.
   void setFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
 
@@ -65,6 +75,14 @@ class PollCycle {
   const RegionalSettings& regional_;
   std::function<void()> testCycle_;
   FailureSink failureSink_;
+
+  // Where the readouts shown by the last tick came from.
+  struct ReadingsSource {
+    std::weak_ptr<PlcItemServer> server;
+    quint64 session = 0;
+    bool linkUp = false;
+  } shown_;
+  bool readoutsCapturable_ = false;
 };
 
 }  // namespace velta

@@ -51,6 +51,7 @@ void RunTestCycle(const TestCycleContext& ctx) {
   // 2-5. Phases: copy the readouts as they stand (the previous tick's readings).
   for (const auto& phase : kPhases) {
     if (!is(phase.bit, 1)) continue;
+    if (!ctx.readoutsCapturable) continue;  // stays waiting, captured with fresh readings
     if (phase.firstBox == 26) form.setText(ctl::Edit25, MakeSerialNumber(ctx.dailyFile.clock));
     for (int i = 0; i < 4; ++i) form.setText(phase.firstBox + i, form.text(ctl::Edit2 + i));
     acknowledge(phase.bit);

@@ -13,9 +13,17 @@ struct TestCycleContext {
   PlcServerRef& PlcServer;
   const RegionalSettings& regional;  // for the item test of text values
   DailyFileContext dailyFile;        // Table1, the panels, the clock, the data folder
+  // The readouts came from a good refresh of the link's present session (the poll
+  // cycle tells); otherwise a phase bit at 1 is left for a later tick, unacknowledged.
+  bool readoutsCapturable;
 };
 
 // Daily file check (M0), phases 1-4 (M2..M5), end of piece (M6), transfer off (M0).
+//
+// A phase is captured only from readouts that came over the link as it is now: a phase
+// bit found at 1 while they do not (the first tick after start-up, "PLC BAĞLAN" or a
+// link gap) stays unacknowledged for that tick; the PLC keeps waiting and the next tick
+// captures it with fresh readings. One record per piece stays the rule.
 //
 // Day change: when data transfer is on and Table1 still holds an earlier day's file
 // (opened by name), today's file is created when missing (without a message) and

@@ -154,7 +154,8 @@ if [ "$mode" != --package-only ]; then
   status=0
   in_root "$r1" 'cd /root/velta-station && bash tools/run-tests.sh' > "$work/tests.log" 2>&1 || status=$?
   printf '  packages set up: %s\n' "$(grep -c '^Setting up' "$work/tests.log" || true)"
-  tail -n 12 "$work/tests.log" | sed 's/^/  /'
+  grep -E 'tests passed|tests failed|Total Test time|\(Failed\)|Errors while' "$work/tests.log" | sed 's/^/  /' || true
+  [ "$status" -eq 0 ] || tail -n 30 "$work/tests.log" | sed 's/^/  /'
   if [ "$status" -ne 0 ]; then say "README test command FAILED (status $status) after $((SECONDS - t0)) s"; exit 1; fi
   say "README test command passed in $((SECONDS - t0)) s"
 fi

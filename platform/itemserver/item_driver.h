@@ -22,7 +22,10 @@
 //   of value() or write(); both throw Error only for a value the item cannot hold.
 // - connect() asks for the link to be made (again) and returns at once; a wire driver
 //   also reconnects by itself after a fault. disconnect() drops the link.
-// - link() tells whether the last refresh succeeded and when the last good one was.
+// - link() tells whether the last refresh succeeded and when the last good one was, and
+//   numbers the link's sessions: session changes (grows) every time the link comes up
+//   again after a gap, before any value of the new session can be read, so a caller can
+//   tell values kept from before a gap from values read after it.
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
@@ -47,6 +50,7 @@ struct DriverItem {
 struct LinkState {
   bool up = false;
   QDateTime lastGoodRefresh;  // invalid until the first good refresh
+  quint64 session = 0;        // 0 until the link first came up; +1 at every new up
 };
 
 class ItemDriver {

@@ -106,6 +106,8 @@ Variant ItemServer::GetItem(const QString& group, const QString& item) {
   throw Error(QStringLiteral("Unknown item group \"%1\"").arg(group));
 }
 
+quint64 ItemServer::linkSession() { return driver_ ? driver_->link().session : 0; }
+
 void ItemServer::SetItem(const QString& group, const QString& item, const Variant& value) {
   ItemDriver& d = openDriver();
   if (sameName(group, kItemGroup)) {

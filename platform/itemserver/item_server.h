@@ -32,7 +32,7 @@ struct ItemServerEnvironment {
   std::function<void(const QString&)> log;  // driver lines; null: one line each to stderr
 };
 
-class ItemServer : public PlcItemServer {
+class ItemServer : public PlcItemServer, public LinkSessions {
  public:
   explicit ItemServer(ItemServerEnvironment env);
   ~ItemServer() override;
@@ -40,6 +40,8 @@ class ItemServer : public PlcItemServer {
   void OpenProject(const QString& projectPath) override;
   Variant GetItem(const QString& group, const QString& item) override;
   void SetItem(const QString& group, const QString& item, const Variant& value) override;
+  // The open driver's link session (0 with no project open).
+  quint64 linkSession() override;
 
   // The open project's driver (null before OpenProject succeeds), for tests.
   ItemDriver* driver() const { return driver_.get(); }

@@ -44,8 +44,10 @@ void MachineModel::switchOn(Ms now) {
 void MachineModel::step(Ms now) {
   if (bitSet_ && !memory_.bit(2 + stage_)) acknowledged(now);
   if (!bitSet_ && now >= dueAt_) {
+    updateReadings(now);
     memory_.setBit(2 + stage_, true);
     bitSet_ = true;
+    if (onBitSet_) onBitSet_(piece_, 2 + stage_);
   }
   updateReadings(now);
 }
@@ -70,6 +72,19 @@ void MachineModel::acknowledged(Ms now) {
 }
 
 void MachineModel::updateReadings(Ms now) {
+  if (settings_.exactReadings) {
+    // The piece's phase readings stand from a phase interval before its first bit.
+    const bool inPress = stage_ < 4 && (stage_ > 0 || bitSet_ || now + Ms(settings_.phaseIntervalMs) >= dueAt_);
+    const int p = inPress ? stage_ + 1 : 0;
+    const int n = piece_ % 1000;
+    memory_.setRegister(kR5, static_cast<quint16>(10000 * p + n));
+    memory_.setRegister(kR7, static_cast<quint16>(10000 * p + 5000 + n));
+    memory_.setRegister(kR8, static_cast<quint16>(10000 * p + 2000 + n));
+    const auto rawLoad = static_cast<quint32>((1000 * p + n) * 1000 + n);
+    memory_.setRegister(kR10, static_cast<quint16>(rawLoad & 0xFFFF));
+    memory_.setRegister(kR11, static_cast<quint16>(rawLoad >> 16));
+    return;
+  }
   const long long sample = now.count() / kSampleMs;
   if (sample == lastSample_) return;
   lastSample_ = sample;

@@ -31,6 +31,12 @@ struct MachineSettings {
   bool dataTransfer = true;    // M0
   bool labelPrinter = true;    // M8
   int shutdownAfterPieces = 0;  // sets M7 once this many pieces are finished; 0: never
+  // Readings without noise that name their piece and phase, held from the previous
+  // acknowledgement until the phase's own, so a test can tell every stored value's
+  // moment: with n = piece mod 1000 and p = the phase (1..4; 0 between phases of no
+  // piece and while M6 waits), R5 = 10000p + n, R7 = 10000p + 5000 + n,
+  // R8 = 10000p + 2000 + n, load = (1000p + n) * 1000 + n.
+  bool exactReadings = false;
 };
 
 // The machine's view of the PLC memory, by M and R number.
@@ -56,6 +62,9 @@ class MachineModel {
   void step(Ms now);
   // Restarts the wait for the first piece from now (the machine is switched on).
   void switchOn(Ms now);
+  // Called by step() right after it set a handshake bit (2..6) for piece, with the
+  // readings of that moment already in the memory.
+  void onBitSet(std::function<void(int piece, int bit)> observer) { onBitSet_ = std::move(observer); }
 
   int finishedPieces() const { return finished_; }
   int piece() const { return piece_; }  // the piece in work (or next), from 1
@@ -69,6 +78,7 @@ class MachineModel {
   MachineSettings settings_;
   MachineMemory& memory_;
   std::function<void(int)> onFinished_;
+  std::function<void(int, int)> onBitSet_;
 
   // Stage 0..4 is the bit M2..M6 being worked on.
   int piece_ = 1;

@@ -38,6 +38,7 @@ void SimulatorDriver::connect() {
   advance();
   if (up_) return;
   up_ = true;
+  ++session_;
   for (const auto& [item, raw] : pending_) machineWrite(items_[item].address, raw);
   pending_.clear();
   lastRefreshAt_ = SteadyClock::Ms(-1);
@@ -73,7 +74,7 @@ void SimulatorDriver::write(std::size_t item, qint64 raw) {
 
 LinkState SimulatorDriver::link() {
   advance();
-  return {up_, lastRefresh_};
+  return {up_, lastRefresh_, session_};
 }
 
 void SimulatorDriver::advance() {

@@ -64,6 +64,7 @@ class SimulatorDriver : public ItemDriver {
 
   // Link as the program sees it: values are kept while the link is down, writes wait.
   bool up_ = false;
+  quint64 session_ = 0;
   bool switchedOn_ = false;  // the machine starts with the first connect request
   std::vector<qint64> kept_;
   std::vector<std::pair<std::size_t, qint64>> pending_;

@@ -175,6 +175,7 @@ LinkState WireDriver::link() {
     lastGood = lastGoodMs_;
     s.up = up_;
     s.lastGoodRefresh = lastGoodWall_;
+    s.session = session_;
   }
   if (wall_ && lastGood >= 0) {
     const long long age = steady_.now().count() - lastGood;
@@ -213,6 +214,10 @@ bool WireDriver::refresh(unsigned long long startedAt) {
   // Stamped here, off the UI thread: making a local date and time is not cheap.
   const QDateTime stamp = wall_ ? QDateTime() : QDateTime::currentDateTime();
   std::lock_guard lock(mutex_);
+  // The first good refresh after a gap opens a new session, in the same locked step that
+  // brings its values, so no caller sees new values under the old session.
+  if (!up_) ++session_;
+  up_ = true;
   lastGoodWall_ = stamp;
   for (std::size_t i = 0; i < items_.size(); ++i) {
     // (a)/(c): a value read before the item's latest write is older than that write.

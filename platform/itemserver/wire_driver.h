@@ -127,6 +127,7 @@ class WireDriver : public ItemDriver {
   bool stop_ = false;
   std::atomic<bool> wanted_{false};  // connect() asked for the link, disconnect() not since
   std::atomic<bool> up_{false};
+  quint64 session_ = 0;  // guarded by mutex_
   std::atomic<long long> goodRefreshes_{0};
   std::thread thread_;
 };

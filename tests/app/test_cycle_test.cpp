@@ -258,12 +258,17 @@ TEST_F(Sequencer, AServerFailingAtAnyCallOfATickEndsTheProgramWithTheFileIntact)
   const std::map<QString, Variant> plc = server->values;  // the server is replaced below
   for (int failAt = 0; failAt < callsInTick; ++failAt) {
     SCOPED_TRACE(failAt);
-    form().setText(ctl::Edit25, "T09122026K1405V");
+    // A quiet tick first: the readouts come from this server's link before the bits rise.
     auto failing = std::make_shared<Failing>();
     failing->values = plc;
-    for (auto& [k, v] : all) failing->values[k] = v;
-    failing->failAt = failAt;
+    for (auto& [k, v] : all) failing->values[k] = 0;
+    failing->failAt = -1;
     station.plcServer() = failing;
+    tick();
+    for (auto& [k, v] : all) failing->values[k] = v;
+    failing->calls = 0;
+    failing->failAt = failAt;
+    form().setText(ctl::Edit25, "T09122026K1405V");
     const size_t before = storedRecords(todaysFile()).size();
     const int terminations = termination.requests;
     tick();
@@ -275,6 +280,111 @@ TEST_F(Sequencer, AServerFailingAtAnyCallOfATickEndsTheProgramWithTheFileIntact)
     for (const auto& r : rows) EXPECT_FALSE(r[0].isEmpty());
     EXPECT_FALSE(station.table1().state() == Dataset::State::Insert);
   }
+}
+
+}  // namespace
+}  // namespace velta::test
+
+namespace velta::test {
+namespace {
+
+// A recording server that numbers its link sessions, as the real item server does.
+struct SessionServer : RecordingServer, LinkSessions {
+  quint64 session = 1;
+  quint64 linkSession() override { return session; }
+};
+
+// Phase capture and link gaps: a phase is captured only from readouts that a good
+// refresh of the present link session brought; otherwise the bit stays waiting.
+class CaptureAfterGap : public StationFixture {
+ protected:
+  CaptureAfterGap() {
+    registry.registerClass(QString::fromLatin1(kPlcServerProgId), [this] {
+      auto s = std::make_shared<SessionServer>();
+      s->values = initialValues;
+      server = s.get();
+      sessionServer = s.get();
+      return s;
+    });
+  }
+  QStringList acks() const { return groupWrites(server->calls); }
+  SessionServer* sessionServer = nullptr;
+};
+
+TEST_F(CaptureAfterGap, APhasePendingAtStartUpWaitsOneTickAndGetsTheMeasuredReadings) {
+  initialValues["M2"] = 1;
+  initialValues["R5"] = 4321;
+  startUp();
+  tick();  // readouts still hold their initial texts ("22"): nothing captured
+  EXPECT_TRUE(acks().isEmpty()) << acks().join(", ").toStdString();
+  EXPECT_EQ(form().text(ctl::Edit26), "");
+  EXPECT_EQ(form().text(ctl::Edit25), "");
+  tick();
+  EXPECT_EQ(acks(), QStringList{"M2 integer 0"});
+  EXPECT_EQ(form().text(ctl::Edit26), "4.321");
+}
+
+TEST_F(CaptureAfterGap, TheFirstTickAfterTheLinkWasDownDoesNotCapture) {
+  startUp();
+  tick();  // readouts 6.543 over the link
+  server->values["Update"] = 0;
+  tick();  // link down: the readouts show kept values
+  server->values["Update"] = 1;
+  server->values["M2"] = 1;  // came back together with new registers
+  server->values["R5"] = 7777;
+  server->calls.clear();
+  tick();
+  EXPECT_TRUE(acks().isEmpty());
+  EXPECT_EQ(form().text(ctl::Edit26), "");
+  tick();
+  EXPECT_EQ(acks(), QStringList{"M2 integer 0"});
+  EXPECT_EQ(form().text(ctl::Edit26), "7.777");
+}
+
+TEST_F(CaptureAfterGap, AGapBetweenTwoTicksIsSeenByItsNewSession) {
+  startUp();
+  tick();
+  // The link dropped and came back between two ticks: Update is 1 at both.
+  sessionServer->session = 2;
+  server->values["M3"] = 1;
+  server->values["R5"] = 1234;
+  server->calls.clear();
+  tick();
+  EXPECT_TRUE(acks().isEmpty());
+  tick();
+  EXPECT_EQ(acks(), QStringList{"M3 integer 0"});
+  EXPECT_EQ(form().text(ctl::Edit26 + 4), "1.234");
+}
+
+TEST_F(CaptureAfterGap, AfterPlcConnectTheNewServersFirstTickDoesNotCapture) {
+  startUp();
+  tick();
+  initialValues["M2"] = 1;
+  initialValues["R5"] = 2222;
+  station.pollCycle().SpeedButton7Click();  // a new server object, same session number
+  server->calls.clear();
+  tick();
+  EXPECT_TRUE(acks().isEmpty());
+  tick();
+  EXPECT_EQ(acks(), QStringList{"M2 integer 0"});
+  EXPECT_EQ(form().text(ctl::Edit26), "2.222");
+}
+
+TEST_F(CaptureAfterGap, TheEndOfAPieceIsStoredAtTheFirstTickAfterAGap) {
+  startUp();
+  tick();
+  server->values["M2"] = 1;
+  tick();
+  server->values["Update"] = 0;
+  tick();
+  // Back with M6 set: the captured phases are kept values of their own moment.
+  server->values["Update"] = 1;
+  server->values["M6"] = 1;
+  server->calls.clear();
+  tick();
+  EXPECT_EQ(acks(), QStringList{"M6 integer 0"});
+  ASSERT_EQ(storedRecords(todaysFile()).size(), 1u);
+  EXPECT_EQ(storedRecords(todaysFile())[0][1], "6.543");
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ class SimMachine {
   int piecesFinished() const { return model_.finishedPieces(); }
   // The bit the machine waits on to be acknowledged (2..6), or 0 when none is set.
   int waitingOn() const { return model_.waitingOn(); }
+  // See MachineModel::onBitSet; called from step()'s thread.
+  void onBitSet(std::function<void(int piece, int bit)> observer) { model_.onBitSet(std::move(observer)); }
 
  private:
   class Memory : public MachineMemory {
