@@ -1,5 +1,7 @@
 #include "platform/itemserver/wire_driver.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "platform/error.h"
@@ -79,6 +81,7 @@ WireDriver::~WireDriver() {
   thread_.join();
   std::vector<std::pair<PlcElement, qint64>> left;
   for (const Write& w : pending_) left.emplace_back(w.element, w.raw);
+  for (const Write& w : refused_) left.emplace_back(w.element, w.raw);
   if (left.empty()) return;
   std::lock_guard lock(h.mutex);
   auto& live = h.live[description_];
@@ -156,6 +159,10 @@ qint64 WireDriver::value(std::size_t item) {
 void WireDriver::write(std::size_t item, qint64 raw) {
   std::unique_lock lock(mutex_);
   kept_.at(item) = raw;
+  // A write the PLC refused is replaced by the newer one of the same item.
+  const auto before = refused_.size();
+  std::erase_if(refused_, [&](const Write& w) { return w.item == item; });
+  pendingPerItem_.at(item) -= static_cast<int>(before - refused_.size());
   const unsigned long long number = ++writeCounter_;
   lastWrite_[item] = number;
   ++pendingPerItem_[item];
@@ -163,8 +170,9 @@ void WireDriver::write(std::size_t item, qint64 raw) {
   wake_.notify_one();
   if (!up_ || !wanted_) return;  // made when the link is back
   // Bounded: a write not confirmed in time stays queued and is made later.
-  written_.wait_for(lock, timing_.writeTimeout,
-                    [&] { return confirmedUpTo_ >= number || !up_ || stop_; });
+  written_.wait_for(lock, timing_.writeTimeout, [&] {
+    return confirmedUpTo_ >= number || lastRefused_ == number || !up_ || stop_;
+  });
 }
 
 LinkState WireDriver::link() {
@@ -186,21 +194,25 @@ LinkState WireDriver::link() {
 
 std::size_t WireDriver::pendingWrites() const {
   std::lock_guard lock(mutex_);
-  return pending_.size();
+  return pending_.size() + refused_.size();
 }
 
-bool WireDriver::makeWrite(const Write& w) {
+WireDriver::WriteResult WireDriver::makeWrite(const Write& w, QString* why) {
   const PlcElement e = w.element;
   try {
     if (e.area == PlcElement::Area::Bit)
       link_->writeBit(e.number, w.raw != 0);
     else
       link_->writeRegister(e.number, static_cast<std::uint16_t>(w.raw));
-    return true;
-  } catch (const std::exception&) {
-    // Link faults (and a PLC that refuses) keep the write queued; the link recovers
-    // by itself on the next attempt.
-    return false;
+    return WriteResult::Made;
+  } catch (const PlcLinkError& error) {
+    *why = error.text();
+    // The PLC answered in step and said no: the link is fine.
+    if (error.kind() == PlcLinkErrorKind::ExceptionReply) return WriteResult::Refused;
+    return WriteResult::Failed;  // a link fault: queued, the link recovers by itself
+  } catch (const std::exception& error) {
+    *why = QString::fromLocal8Bit(error.what());
+    return WriteResult::Failed;
   }
 }
 
@@ -250,20 +262,42 @@ void WireDriver::run() {
       continue;
     }
     const auto now = RealClock::now();
+    // (f): refused writes whose time has come go back behind the queue.
+    while (!refused_.empty() && now >= refused_.front().retryAt) {
+      pending_.push_back(refused_.front());
+      refused_.pop_front();
+    }
     const bool due = nudged_ || now >= nextRefresh;
     if (!pending_.empty() && (healthy || due)) {
       // (b): the queue goes out, in order, before anything is read.
       const Write w = pending_.front();
       writing_ = true;
       lock.unlock();
-      const bool ok = makeWrite(w);
+      QString why;
+      const WriteResult result = makeWrite(w, &why);
       lock.lock();
       writing_ = false;
       linkOpen = true;
-      if (ok) {
+      if (result == WriteResult::Made) {
         pending_.pop_front();
         if (w.item != kNoItem) --pendingPerItem_[w.item];
-        if (w.number != 0) confirmedUpTo_ = w.number;
+        if (w.number != 0) confirmedUpTo_ = std::max(confirmedUpTo_, w.number);
+        healthy = true;
+      } else if (result == WriteResult::Refused) {
+        Write aside = pending_.front();
+        pending_.pop_front();
+        aside.retryAt = RealClock::now() + timing_.refusedRetry;
+        if (!aside.refusalReported) {
+          aside.refusalReported = true;
+          const QString item = w.item != kNoItem ? items_[w.item].name : QStringLiteral("element %1").arg(w.element.number);
+          const QString line = QStringLiteral("PLC refuses the write of %1 = %2 (%3); reading goes on, the write "
+                                              "is made again every %4 ms")
+                                   .arg(item).arg(w.raw).arg(why).arg(timing_.refusedRetry.count());
+          if (report_) report_(line);
+          else std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        }
+        refused_.push_back(aside);
+        if (w.number != 0) lastRefused_ = w.number;
         healthy = true;
       } else {
         up_ = false;

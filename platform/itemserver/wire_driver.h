@@ -33,12 +33,18 @@
 //     writes are handed to the live driver on the same link (same protocol, address and
 //     unit), or kept for the next one made in this process, which queues them before
 //     its own and trusts no read of those items before they are made.
+// (f) A PLC that refuses a write (an exception reply: the link itself is fine) is not a
+//     broken link: reading goes on, the write is set aside and made again every
+//     refusedRetry, its item's kept value stays the written one (reads of that item are
+//     dropped as in (a)), one line on stderr names the item and the PLC's reason, and a
+//     newer write of the item replaces it.
 // A failed refresh or write shows as Update 0 and never raises: link faults are not
 // errors of value() or write().
 #include <QDateTime>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -55,6 +61,7 @@ namespace velta {
 struct WireTiming {
   std::chrono::milliseconds refreshPeriod{100};
   std::chrono::milliseconds writeTimeout{500};
+  std::chrono::milliseconds refusedRetry{1000};  // pace of a write the PLC refused
 };
 
 class WireDriver : public ItemDriver {
@@ -82,7 +89,9 @@ class WireDriver : public ItemDriver {
   // For tests and benchmarks.
   std::size_t plannedRequests() const { return plan_.requests.size(); }
   long long goodRefreshes() const { return goodRefreshes_.load(); }
-  std::size_t pendingWrites() const;
+  std::size_t pendingWrites() const;  // queued and set aside
+  // Where the one line about a refused write goes (default: stderr).
+  void setReportSink(std::function<void(const QString&)> sink) { report_ = std::move(sink); }
   QString describe() const { return description_; }
 
  private:
@@ -91,12 +100,15 @@ class WireDriver : public ItemDriver {
     PlcElement element;
     qint64 raw;
     unsigned long long number;  // 0: handed over, nobody waits for it
+    std::chrono::steady_clock::time_point retryAt{};  // refused: made again from then
+    bool refusalReported = false;
   };
+  enum class WriteResult { Made, Refused, Failed };
   static constexpr std::size_t kNoItem = static_cast<std::size_t>(-1);
   // Takes over writes another driver on the same link could not make, ahead of its own.
   void adopt(const std::vector<std::pair<PlcElement, qint64>>& writes);
   void run();
-  bool makeWrite(const Write& w);  // false: the write did not go through
+  WriteResult makeWrite(const Write& w, QString* why);
   // false: the refresh failed. startedAt: the write counter when the read began.
   bool refresh(unsigned long long startedAt);
 
@@ -118,6 +130,9 @@ class WireDriver : public ItemDriver {
   std::vector<unsigned long long> lastWrite_;  // per item: number of its last write
   std::vector<int> pendingPerItem_;
   std::deque<Write> pending_;
+  std::deque<Write> refused_;  // set aside after an exception reply, in order of retry
+  unsigned long long lastRefused_ = 0;  // number of the last write refused (its waiter returns)
+  std::function<void(const QString&)> report_;
   unsigned long long writeCounter_ = 0;
   unsigned long long confirmedUpTo_ = 0;  // writes are confirmed in order
   long long lastGoodMs_ = -1;             // steady time of the last good refresh

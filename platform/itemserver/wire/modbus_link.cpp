@@ -62,7 +62,7 @@ void ModbusLink::openNow() {
   setTimeout(ctx_, settings_.byteTimeout, modbus_set_byte_timeout);
   if (modbus_connect(ctx_) != 0) {
     const int err = errno;
-    backoff_.failed();
+    backoff_.connectFailed();
     throw PlcLinkError(PlcLinkErrorKind::ConnectionLost,
                        QStringLiteral("%1: bağlantı kurulamadı (%2)")
                            .arg(describe(), QString::fromLocal8Bit(modbus_strerror(err))));
@@ -88,9 +88,10 @@ void ModbusLink::drop() {
     ::setsockopt(modbus_get_socket(ctx_), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
   }
   close();
-  // Only a connection that never carried a good exchange delays the next attempt; a
-  // connection that worked and then broke is retried at once.
-  if (!exchangedSinceOpen_) backoff_.failed();
+  // Every failed exchange spaces the next connection, including on a connection that
+  // had worked: a PLC that answers each new connection once and then badly must not be
+  // reconnected at every refresh.
+  backoff_.failed();
 }
 
 void ModbusLink::ensureOpen() {
@@ -100,7 +101,9 @@ void ModbusLink::ensureOpen() {
                          QStringLiteral("%1: bağlantı yok, yeniden bağlanma bekliyor").arg(describe()));
     openNow();
   }
-  if (flushBeforeNext_) {
+  if (flushBeforeNext_ || settings_.mode == ModbusSettings::Mode::Tcp) {
+    // TCP: junk that trailed the last reply is still in the socket; read as the next
+    // reply it would break an exchange that is in fact fine (one recv, no waiting).
     modbus_flush(ctx_);
     flushBeforeNext_ = false;
   }
@@ -109,7 +112,6 @@ void ModbusLink::ensureOpen() {
 void ModbusLink::succeeded() {
   timeoutsInRow_ = 0;
   exchangedSinceOpen_ = true;
-  backoff_.succeeded();
 }
 
 void ModbusLink::fail(int err, const char* operation) {

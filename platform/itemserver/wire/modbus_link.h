@@ -6,7 +6,10 @@
 //
 // Recovery (libmodbus's own error recovery stays off):
 // - connection errors (reset, broken pipe, refused) drop the connection; the next call
-//   reconnects, at once when the connection had worked, else after the back-off;
+//   reconnects after the back-off (ReconnectBackoff: every failed exchange doubles it, a
+//   refused connection attempt keeps it, a whole good refresh resets it);
+// - over TCP, bytes left in the socket (junk after a reply) are thrown away before each
+//   request, so they are never read as the next reply;
 // - a time-out or an unreadable reply over TCP drops the connection too, because only a
 //   new connection guarantees that a late reply is never taken for the next request;
 // - over RTU a time-out or bad frame flushes the line before the next request, and
@@ -67,6 +70,7 @@ class ModbusLink : public PlcLink {
   [[noreturn]] void fail(int err, const char* operation);
   void succeeded();
   void drop();
+  void refreshSucceeded() override { backoff_.succeeded(); }
 
   ModbusSettings settings_;
   _modbus* ctx_ = nullptr;

@@ -20,7 +20,7 @@ void NativeLink::openNow() {
   try {
     transport_->open(settings_.connectTimeout);
   } catch (const PlcLinkError&) {
-    backoff_.failed();
+    backoff_.connectFailed();
     throw;
   }
   failuresInRow_ = 0;
@@ -34,12 +34,11 @@ void NativeLink::close() {
   scanner_.clear();
 }
 
-void NativeLink::drop(bool spaceNextAttempt) {
+void NativeLink::drop() {
   transport_->drop();
   scanner_.clear();
-  // A connection that worked and then broke is retried at once; one that never carried
-  // a good exchange, or keeps failing, waits for the back-off.
-  if (spaceNextAttempt || !exchangedSinceOpen_) backoff_.failed();
+  // Every dropped connection spaces the next one (see ReconnectBackoff).
+  backoff_.failed();
 }
 
 void NativeLink::afterFailure(const PlcLinkError& e) {
@@ -47,14 +46,14 @@ void NativeLink::afterFailure(const PlcLinkError& e) {
   const bool tooMany = failuresInRow_ >= settings_.failuresBeforeReopen;
   switch (e.kind()) {
     case PlcLinkErrorKind::ConnectionLost:
-      drop(tooMany);
+      drop();
       return;
     case PlcLinkErrorKind::Timeout:
-      if (tooMany || transport_->reopenAfterTimeout()) drop(tooMany);
+      if (tooMany || transport_->reopenAfterTimeout()) drop();
       return;
     case PlcLinkErrorKind::Protocol:
       scanner_.clear();
-      if (tooMany) drop(true);
+      if (tooMany) drop();
       return;
     case PlcLinkErrorKind::ExceptionReply:
       failuresInRow_ = 0;  // an answer in step
@@ -82,7 +81,6 @@ fatek::Frame NativeLink::transact(const std::string& request, int command) {
         fatek::Frame f = fatek::decodeReply(*frame, settings_.station, command);
         failuresInRow_ = 0;
         exchangedSinceOpen_ = true;
-        backoff_.succeeded();
         return f;
       }
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());

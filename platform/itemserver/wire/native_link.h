@@ -7,8 +7,9 @@
 // and input left over from earlier exchanges is dropped before a request is sent.
 // Over TCP a time-out reopens the connection (a late reply can then never be taken for
 // the next request); over a serial line, and after replies that make no sense, the input
-// is flushed, and after failuresBeforeReopen failures in a row the transport is reopened
-// after the back-off. A connection that worked and then broke is retried at once.
+// is flushed, and after failuresBeforeReopen failures in a row the transport is reopened.
+// Reconnection waits for the back-off (ReconnectBackoff: every failed exchange doubles
+// it, a refused connection attempt keeps it, a whole good refresh resets it).
 // A non-zero error digit raises ExceptionReply with the digit as code; the link stays up.
 #include <chrono>
 #include <memory>
@@ -52,11 +53,14 @@ class NativeLink : public PlcLink {
   // Bytes skipped while looking for STX since the link was made.
   std::size_t garbageSkipped() const { return scanner_.discarded(); }
 
+ protected:
+  void refreshSucceeded() override { backoff_.succeeded(); }
+
  private:
   fatek::Frame transact(const std::string& request, int command);
   void openNow();
   void afterFailure(const PlcLinkError& e);
-  void drop(bool spaceNextAttempt);
+  void drop();
   void checkCount(std::size_t n) const;
 
   std::unique_ptr<ByteTransport> transport_;

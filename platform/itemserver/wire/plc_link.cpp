@@ -43,6 +43,7 @@ PlcValues PlcLink::read(const ReadPlan& plan) {
       }
     }
   }
+  refreshSucceeded();
   return values;
 }
 

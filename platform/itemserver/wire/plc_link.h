@@ -49,6 +49,10 @@ class PlcLink {
 
   // "modbus-tcp 127.0.0.1:502 unit 1" and the like, for logs and messages.
   virtual QString describe() const = 0;
+
+ protected:
+  // Called when every request of a read plan went through: the link is healthy again.
+  virtual void refreshSucceeded() {}
 };
 
 }  // namespace velta

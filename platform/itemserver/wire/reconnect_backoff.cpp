@@ -5,11 +5,22 @@
 namespace velta {
 
 void ReconnectBackoff::failed(Clock::time_point now) {
+  if (++failures_ == 1) {
+    nextTry_ = now;  // it had worked: straight back
+    return;
+  }
   delay_ = delay_.count() == 0 ? settings_.initial : std::min(settings_.max, delay_ * 2);
   nextTry_ = now + delay_;
 }
 
+void ReconnectBackoff::connectFailed(Clock::time_point now) {
+  ++failures_;
+  delay_ = std::max(delay_, settings_.initial);
+  nextTry_ = now + delay_;
+}
+
 void ReconnectBackoff::succeeded() {
+  failures_ = 0;
   delay_ = std::chrono::milliseconds{0};
   nextTry_ = {};
 }

@@ -1,7 +1,15 @@
 #pragma once
-// Spacing of automatic reconnection attempts: after each failed attempt the next one
-// waits twice as long, up to a cap; a success resets the delay. Not thread-safe (it
-// belongs to one link).
+// Spacing of automatic reconnection attempts.
+// - The first failed exchange after a good refresh is retried at once (a connection
+//   that worked and broke); every further failed exchange (a time-out, a garbled or
+//   out-of-step reply, a connection lost in the middle) waits the initial delay, then
+//   twice as long each time up to a cap, so a PLC that answers badly is never
+//   reconnected at every refresh.
+// - A connection attempt that fails (refused, unreachable) is a cheap check that loads
+//   neither the PLC nor the station: it is repeated at the initial delay without
+//   growing the wait, so a PLC that comes back is found within that delay.
+// - Only a whole good refresh resets it.
+// Not thread-safe (it belongs to one link).
 #include <chrono>
 
 namespace velta {
@@ -18,12 +26,17 @@ class ReconnectBackoff {
 
   explicit ReconnectBackoff(Settings settings = {}) : settings_(settings) {}
   bool mayTryNow(Clock::time_point now = Clock::now()) const { return now >= nextTry_; }
+  // A failed exchange on an open connection: the wait doubles.
   void failed(Clock::time_point now = Clock::now());
+  // A connection attempt that failed: the wait stays (at least the initial delay).
+  void connectFailed(Clock::time_point now = Clock::now());
+  // A whole refresh went through.
   void succeeded();
   std::chrono::milliseconds currentDelay() const { return delay_; }
 
  private:
   Settings settings_;
+  int failures_ = 0;  // failed exchanges and attempts since the last good refresh
   std::chrono::milliseconds delay_{0};
   Clock::time_point nextTry_{};
 };

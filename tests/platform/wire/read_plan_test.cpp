@@ -70,24 +70,45 @@ TEST(ReadPlan, FarApartOrTooManyElementsSplit) {
   EXPECT_EQ(mixed.requests[2].elements.size(), 2u);
 }
 
-TEST(ReconnectBackoff, DoublesUpToTheCapAndResetsOnSuccess) {
+// Each case: a sequence of events ('x' failed exchange, 'c' failed connection attempt,
+// 'g' good refresh) and the wait after each event, in ms.
+struct BackoffCase {
+  const char* name;
+  const char* events;
+  std::vector<long long> waits;
+};
+
+class ReconnectBackoffRules : public ::testing::TestWithParam<BackoffCase> {};
+
+TEST_P(ReconnectBackoffRules, WaitAfterEachEvent) {
   using namespace std::chrono;
   ReconnectBackoff b({milliseconds(100), milliseconds(350)});
-  const auto t0 = ReconnectBackoff::Clock::time_point{} + hours(1);
-  EXPECT_TRUE(b.mayTryNow(t0));
-  std::vector<long long> delays;
-  for (int i = 0; i < 4; ++i) {
-    b.failed(t0);
-    delays.push_back(b.currentDelay().count());
+  auto t = ReconnectBackoff::Clock::time_point{} + hours(1);
+  EXPECT_TRUE(b.mayTryNow(t));
+  std::vector<long long> waits;
+  for (const char* e = GetParam().events; *e; ++e) {
+    t += seconds(10);
+    if (*e == 'x') b.failed(t);
+    if (*e == 'c') b.connectFailed(t);
+    if (*e == 'g') b.succeeded();
+    // The wait: the first moment, in whole ms, at which an attempt is allowed.
+    long long w = 0;
+    while (!b.mayTryNow(t + milliseconds(w))) ++w;
+    waits.push_back(w);
   }
-  EXPECT_EQ(delays, (std::vector<long long>{100, 200, 350, 350}));
-  EXPECT_FALSE(b.mayTryNow(t0 + milliseconds(349)));
-  EXPECT_TRUE(b.mayTryNow(t0 + milliseconds(350)));
-  b.succeeded();
-  EXPECT_TRUE(b.mayTryNow(t0));
-  b.failed(t0);
-  EXPECT_EQ(b.currentDelay().count(), 100);
+  EXPECT_EQ(waits, GetParam().waits);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Backoff, ReconnectBackoffRules,
+    ::testing::Values(
+        BackoffCase{"BadExchangesDoubleUpToTheCap", "xxxxx", {0, 100, 200, 350, 350}},
+        BackoffCase{"ABrokenConnectionIsRetriedAtOnceThenRefusalsAtTheInitialDelay", "xcccc",
+                    {0, 100, 100, 100, 100}},
+        BackoffCase{"RefusedAttemptsNeverGrowTheWait", "cccc", {100, 100, 100, 100}},
+        BackoffCase{"RefusalsKeepAGrownWait", "xxxcc", {0, 100, 200, 200, 200}},
+        BackoffCase{"AGoodRefreshResetsEverything", "xxxgx", {0, 100, 200, 0, 0}}),
+    [](const ::testing::TestParamInfo<BackoffCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace velta

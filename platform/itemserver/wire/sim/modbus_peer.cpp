@@ -13,7 +13,8 @@ void ModbusPeer::serve(int fd) {
     const int rc = modbus_receive(ctx, query);
     if (rc < 0) break;  // closed, or bytes that are no Modbus request
     if (rc == 0) continue;
-    const auto fault = beginRequest();
+    const int function = query[modbus_get_header_length(ctx)];
+    const auto fault = beginRequest(function == 5 || function == 6 || function == 15 || function == 16);
     if (fault) {
       if (fault->kind == PeerFault::Kind::Drop) break;
       if (fault->kind == PeerFault::Kind::Exception) {
@@ -28,6 +29,7 @@ void ModbusPeer::serve(int fd) {
     int sent = 0;
     memory_.withMapping([&](modbus_mapping_t* map) { sent = modbus_reply(ctx, query, rc, map); });
     if (sent < 0) break;
+    if (const std::string junk = trailingJunk(); !junk.empty() && !sendAll(fd, junk)) break;
   }
   modbus_set_socket(ctx, -1);
   modbus_free(ctx);

@@ -86,7 +86,13 @@ void NativePeer::serve(int fd) {
         continue;  // an oversized run of bytes: dropped, go on scanning
       }
       if (!frame) break;
-      const auto fault = beginRequest();
+      bool isWrite = false;
+      try {
+        const int command = fatek::decodeRequest(*frame).command;
+        isWrite = command == fatek::kDiscreteControl || command == fatek::kWriteBits || command == fatek::kWriteRegisters;
+      } catch (const fatek::FrameError&) {
+      }
+      const auto fault = beginRequest(isWrite);
       std::string out;
       if (fault) {
         if (fault->kind == PeerFault::Kind::Drop) return;
@@ -101,7 +107,7 @@ void NativePeer::serve(int fd) {
           if (fault->thenReply) out += answer(*frame);
         }
       } else {
-        out = answer(*frame);
+        out = answer(*frame) + trailingJunk();
       }
       if (!out.empty() && !sendAll(fd, out)) return;
     }

@@ -105,12 +105,14 @@ void PeerServer::sleepUnlessStopped(std::chrono::milliseconds d) {
   wake_.wait_for(lock, d, [this] { return stopping_.load(); });
 }
 
-std::optional<PeerFault> PeerServer::beginRequest() {
+std::optional<PeerFault> PeerServer::beginRequest(bool isWrite) {
   ++requests_;
   std::optional<PeerFault> fault;
   {
     std::lock_guard lock(mutex_);
-    if (!faults_.empty()) {
+    if (isWrite && refuseWritesCode_ != 0) {
+      fault = PeerFault::exception(refuseWritesCode_);
+    } else if (!faults_.empty()) {
       fault = std::move(faults_.front());
       faults_.pop_front();
     }

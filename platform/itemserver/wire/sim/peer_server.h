@@ -54,6 +54,14 @@ class PeerServer {
   void injectFault(PeerFault fault);
   // A delay before every reply from now on (0: none).
   void setReplyDelay(std::chrono::milliseconds d) { replyDelayMs_ = static_cast<int>(d.count()); }
+  // From now on every write request is refused with this exception code / error digit,
+  // while reads are answered (0: writes are made again).
+  void refuseWrites(int code) { refuseWritesCode_ = code; }
+  // Bytes sent after every reply from now on (empty: none), as a peer that pads frames.
+  void setTrailingJunk(std::string bytes) {
+    std::lock_guard lock(mutex_);
+    trailingJunk_ = std::move(bytes);
+  }
 
   int requestCount() const { return requests_; }  // requests received since start
   int connectionCount() const { return connections_; }
@@ -63,7 +71,11 @@ class PeerServer {
   virtual void serve(int fd) = 0;
   // Called by serve() for each request received: counts it, waits out delays and
   // returns the fault to apply to it, if any (Delay faults are already waited out).
-  std::optional<PeerFault> beginRequest();
+  std::optional<PeerFault> beginRequest(bool isWrite = false);
+  std::string trailingJunk() const {
+    std::lock_guard lock(mutex_);
+    return trailingJunk_;
+  }
   // Sends all of bytes; false when the connection is gone.
   static bool sendAll(int fd, const std::string& bytes);
   bool stopping() const { return stopping_; }
@@ -86,8 +98,10 @@ class PeerServer {
   std::atomic<int> requests_{0};
   std::atomic<int> connections_{0};
   std::atomic<int> replyDelayMs_{0};
+  std::atomic<int> refuseWritesCode_{0};
+  std::string trailingJunk_;  // guarded by mutex_
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<PeerFault> faults_;
   std::set<int> openFds_;
