@@ -177,7 +177,7 @@ r2="$work/root-package"
 make_root "$r2"
 cp "$deb" "$r2/root/"
 say "apt-get install ./$(basename "$deb") in a fresh root (log: $work/install.log)"
-in_root "$r2" "apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ./$(basename "$deb")" \
+in_root "$r2" "cd /root && apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ./$(basename "$deb")" \
   > "$work/install.log" 2>&1 || { tail -n 30 "$work/install.log" | sed 's/^/  /'; say "install FAILED"; exit 1; }
 printf '  packages set up: %s\n' "$(grep -c '^Setting up' "$work/install.log" || true)"
 # What the check itself uses (not the station's): a virtual screen, a key presser, sqlite3.

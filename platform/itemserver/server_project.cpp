@@ -80,6 +80,8 @@ const std::map<QString, Setter>& serverKeys() {
        [](ServerProject& p, const QString& v) { p.responseTimeoutMs = parseInt(v, 1, 60000); }},
       {"write-timeout-ms",
        [](ServerProject& p, const QString& v) { p.writeTimeoutMs = parseInt(v, 1, 60000); }},
+      {"refused-write-retry-ms",
+       [](ServerProject& p, const QString& v) { p.refusedWriteRetryMs = parseInt(v, 10, 600000); }},
       {"refresh-period-ms",
        [](ServerProject& p, const QString& v) { p.refreshPeriodMs = parseInt(v, 10, 60000); }},
   };

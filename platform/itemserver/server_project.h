@@ -29,6 +29,7 @@ struct ServerProject {
   int connectTimeoutMs = 1000;
   int responseTimeoutMs = 500;
   int writeTimeoutMs = 500;
+  int refusedWriteRetryMs = 1000;  // pace of a write the PLC refused (exception reply)
   int refreshPeriodMs = 100;
 
   // The simulated machine.

@@ -192,6 +192,11 @@ LinkState WireDriver::link() {
   return s;
 }
 
+void WireDriver::setReportSink(std::function<void(const QString&)> sink) {
+  std::lock_guard lock(mutex_);
+  report_ = std::move(sink);
+}
+
 std::size_t WireDriver::pendingWrites() const {
   std::lock_guard lock(mutex_);
   return pending_.size() + refused_.size();
@@ -237,6 +242,17 @@ bool WireDriver::refresh(unsigned long long startedAt) {
     const auto it = values.find(elements_[i]);
     if (it != values.end()) kept_[i] = it->second;
   }
+  // (f): a refused write whose value the PLC now holds is in effect (an earlier attempt
+  // that timed out was made after all). Dropped now, it can never be made again later,
+  // when the PLC has set the bit anew for the next piece and the old acknowledgement
+  // would acknowledge a phase nobody captured.
+  std::erase_if(refused_, [&](const Write& w) {
+    if (w.item == kNoItem) return false;
+    const auto it = values.find(w.element);
+    if (it == values.end() || it->second != w.raw) return false;
+    --pendingPerItem_[w.item];
+    return true;
+  });
   lastGoodMs_ = steady_.now().count();
   return true;
 }
@@ -348,7 +364,8 @@ std::unique_ptr<ItemDriver> makeWireDriver(const ServerProject& p, const SteadyC
     }
   }
   const WireTiming timing{std::chrono::milliseconds(p.refreshPeriodMs),
-                          std::chrono::milliseconds(p.writeTimeoutMs)};
+                          std::chrono::milliseconds(p.writeTimeoutMs),
+                          std::chrono::milliseconds(p.refusedWriteRetryMs)};
   std::unique_ptr<PlcLink> link;
   if (native) {
     NativeSettings s;

@@ -37,7 +37,9 @@
 //     broken link: reading goes on, the write is set aside and made again every
 //     refusedRetry, its item's kept value stays the written one (reads of that item are
 //     dropped as in (a)), one line on stderr names the item and the PLC's reason, and a
-//     newer write of the item replaces it.
+//     newer write of the item replaces it. A refresh that finds the PLC holding the
+//     written value drops it (an earlier attempt reached the PLC after all): made again
+//     a second later, an acknowledgement could hit the bit set anew for the next piece.
 // A failed refresh or write shows as Update 0 and never raises: link faults are not
 // errors of value() or write().
 #include <QDateTime>
@@ -90,8 +92,9 @@ class WireDriver : public ItemDriver {
   std::size_t plannedRequests() const { return plan_.requests.size(); }
   long long goodRefreshes() const { return goodRefreshes_.load(); }
   std::size_t pendingWrites() const;  // queued and set aside
-  // Where the one line about a refused write goes (default: stderr).
-  void setReportSink(std::function<void(const QString&)> sink) { report_ = std::move(sink); }
+  // Where the one line about a refused write goes (default: stderr); called on the
+  // refresh thread.
+  void setReportSink(std::function<void(const QString&)> sink);
   QString describe() const { return description_; }
 
  private:

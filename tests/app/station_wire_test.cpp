@@ -46,7 +46,7 @@ TEST_P(StationOverWire, EveryFinishedPieceIsStoredExactlyOnceAcrossFaults) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QStringLiteral("[server]\ndriver = %1\nhost = 127.0.0.1\nport = %2\n"
                            "refresh-period-ms = 10\nresponse-timeout-ms = 100\n"
-                           "connect-timeout-ms = 200\nwrite-timeout-ms = 50\n")
+                           "connect-timeout-ms = 200\nwrite-timeout-ms = 50\nrefused-write-retry-ms = 50\n")
                 .arg(modbus ? "modbus-tcp" : "native-tcp")
                 .arg(peer->port())
                 .toUtf8());

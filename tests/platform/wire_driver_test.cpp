@@ -297,6 +297,77 @@ TEST_P(WireDriverTest, EveryPieceIsStoredExactlyOnceAcrossFaults) {
   EXPECT_LE(consumer.stored.size(), static_cast<std::size_t>(finished.load()) + 1);
 }
 
+// A PLC that answers reads but refuses a write (Modbus exception 4, native error digit 2)
+// is not a broken link: the readings go on, the write is made once the PLC takes it,
+// the acknowledged bit never shows 1 again meanwhile, and one line names the item.
+TEST_P(WireDriverTest, ARefusedWriteKeepsTheReadingsGoingAndIsMadeLater) {
+  const int code = GetParam() == Protocol::Modbus ? 4 : 2;
+  memory.setBit(2, true);
+  memory.setReg(5, 1000);
+  open("refused-write-retry-ms = 50\n");
+  ASSERT_TRUE(eventually([&] { return up() && item("M2") == 1; }));
+  std::mutex linesMutex;
+  QStringList lines;
+  driver().setReportSink([&](const QString& l) {
+    std::lock_guard lock(linesMutex);
+    lines << l;
+  });
+  peer->refuseWrites(code);
+  server->SetItem(kGroup, "M2", 0);
+  // For a while: readings follow the PLC, the link stays up, M2 stays acknowledged.
+  for (int r5 = 1001; r5 <= 1010; ++r5) {
+    memory.setReg(5, static_cast<quint16>(r5));
+    ASSERT_TRUE(eventually([&] { return item("R5") == r5; })) << "readings frozen at " << item("R5");
+    EXPECT_TRUE(up());
+    EXPECT_EQ(item("M2"), 0);
+  }
+  EXPECT_TRUE(memory.bit(2)) << "the PLC refused: its bit is still set";
+  EXPECT_GE(driver().pendingWrites(), 1u);
+  {
+    std::lock_guard lock(linesMutex);
+    ASSERT_EQ(lines.size(), 1) << lines.join("\n").toStdString();  // once, not per retry
+    EXPECT_TRUE(lines[0].contains("M2")) << lines[0].toStdString();
+  }
+  peer->refuseWrites(0);
+  EXPECT_TRUE(eventually([&] { return !memory.bit(2) && driver().pendingWrites() == 0; }));
+  EXPECT_EQ(item("M2"), 0);
+}
+
+// A newer write of an item replaces its refused one: the old value never comes back.
+TEST_P(WireDriverTest, ANewerWriteReplacesARefusedOne) {
+  const int code = GetParam() == Protocol::Modbus ? 4 : 2;
+  open("refused-write-retry-ms = 30\n");
+  ASSERT_TRUE(eventually([&] { return up(); }));
+  driver().setReportSink([](const QString&) {});
+  peer->refuseWrites(code);
+  server->SetItem(kGroup, "R5", 111);
+  ASSERT_TRUE(eventually([&] { return peer->requestCount() > 0 && driver().pendingWrites() == 1; }));
+  peer->refuseWrites(0);
+  server->SetItem(kGroup, "R5", 222);
+  ASSERT_TRUE(eventually([&] { return driver().pendingWrites() == 0; }));
+  std::this_thread::sleep_for(100ms);  // past the refused write's retry time
+  EXPECT_EQ(memory.reg(5), 222);
+  EXPECT_EQ(item("R5"), 222);
+}
+
+// A peer that pads every reply with junk: the readings still come through, and the
+// connections it breaks are spaced by the back-off instead of a new one every refresh.
+TEST_P(WireDriverTest, JunkAfterEveryReplyIsNoReasonForANewConnectionEveryRefresh) {
+  memory.setReg(5, 4242);
+  peer->setTrailingJunk(std::string("\x00\x07junk\x03", 7));
+  open();
+  ASSERT_TRUE(eventually([&] { return item("R5") == 4242; }));
+  const int connections = peer->connectionCount();
+  const long long refreshes = driver().goodRefreshes();
+  std::this_thread::sleep_for(2000ms);  // 200 refresh periods
+  const int made = peer->connectionCount() - connections;
+  std::printf("junk after every reply: %d connections, %lld good refreshes in 2 s\n", made,
+              driver().goodRefreshes() - refreshes);
+  EXPECT_LE(made, 20);
+  memory.setReg(5, 4343);
+  EXPECT_TRUE(eventually([&] { return item("R5") == 4343; }));
+}
+
 INSTANTIATE_TEST_SUITE_P(Protocols, WireDriverTest, ::testing::Values(Protocol::Modbus, Protocol::Native),
                          [](const ::testing::TestParamInfo<Protocol>& p) { return p.param == Protocol::Modbus ? "Modbus" : "Native"; });
 

@@ -8,7 +8,9 @@
 // - A connection attempt that fails (refused, unreachable) is a cheap check that loads
 //   neither the PLC nor the station: it is repeated at the initial delay without
 //   growing the wait, so a PLC that comes back is found within that delay.
-// - Only a whole good refresh resets it.
+// - Only a run of steadyRefreshes whole good refreshes in a row resets it: a peer that
+//   answers now and then and breaks the connection in between (junk after its replies)
+//   keeps a growing wait.
 // Not thread-safe (it belongs to one link).
 #include <chrono>
 
@@ -17,6 +19,7 @@ namespace velta {
 struct ReconnectSettings {
   std::chrono::milliseconds initial{100};  // delay after the first failed attempt
   std::chrono::milliseconds max{3000};     // cap of the doubling delay
+  int steadyRefreshes = 10;                // good refreshes in a row that reset it
 };
 
 class ReconnectBackoff {
@@ -36,7 +39,8 @@ class ReconnectBackoff {
 
  private:
   Settings settings_;
-  int failures_ = 0;  // failed exchanges and attempts since the last good refresh
+  int failures_ = 0;     // failed exchanges and attempts since the last reset
+  int goodInRow_ = 0;    // whole good refreshes since the last failure
   std::chrono::milliseconds delay_{0};
   Clock::time_point nextTry_{};
 };

@@ -71,7 +71,8 @@ TEST(ReadPlan, FarApartOrTooManyElementsSplit) {
 }
 
 // Each case: a sequence of events ('x' failed exchange, 'c' failed connection attempt,
-// 'g' good refresh) and the wait after each event, in ms.
+// 'g' good refresh; two in a row make the link steady) and the wait after each event,
+// in ms, ten seconds after the one before.
 struct BackoffCase {
   const char* name;
   const char* events;
@@ -82,7 +83,7 @@ class ReconnectBackoffRules : public ::testing::TestWithParam<BackoffCase> {};
 
 TEST_P(ReconnectBackoffRules, WaitAfterEachEvent) {
   using namespace std::chrono;
-  ReconnectBackoff b({milliseconds(100), milliseconds(350)});
+  ReconnectBackoff b({milliseconds(100), milliseconds(350), 2});
   auto t = ReconnectBackoff::Clock::time_point{} + hours(1);
   EXPECT_TRUE(b.mayTryNow(t));
   std::vector<long long> waits;
@@ -107,7 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {0, 100, 100, 100, 100}},
         BackoffCase{"RefusedAttemptsNeverGrowTheWait", "cccc", {100, 100, 100, 100}},
         BackoffCase{"RefusalsKeepAGrownWait", "xxxcc", {0, 100, 200, 200, 200}},
-        BackoffCase{"AGoodRefreshResetsEverything", "xxxgx", {0, 100, 200, 0, 0}}),
+        BackoffCase{"ASteadyLinkResetsEverything", "xxxggx", {0, 100, 200, 0, 0, 0}},
+        // A peer that answers now and then but keeps breaking the connection.
+        BackoffCase{"OneGoodRefreshBetweenFailuresIsNoReset", "xxgxgx", {0, 100, 0, 200, 0, 350}}),
     [](const ::testing::TestParamInfo<BackoffCase>& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -1,6 +1,11 @@
 #include "platform/itemserver/wire/sim/modbus_peer.h"
 
 #include <modbus/modbus.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <string>
 
 namespace velta {
 
@@ -26,10 +31,18 @@ void ModbusPeer::serve(int fd) {
         if (!fault->thenReply) continue;
       }
     }
+    // A padded reply leaves as one segment, frame and junk together, as a PLC sends it.
+    const std::string junk = trailingJunk();
+    const int cork = junk.empty() ? 0 : 1;
+    if (cork) ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &cork, sizeof cork);
     int sent = 0;
     memory_.withMapping([&](modbus_mapping_t* map) { sent = modbus_reply(ctx, query, rc, map); });
     if (sent < 0) break;
-    if (const std::string junk = trailingJunk(); !junk.empty() && !sendAll(fd, junk)) break;
+    if (cork) {
+      if (!sendAll(fd, junk)) break;
+      const int uncork = 0;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &uncork, sizeof uncork);
+    }
   }
   modbus_set_socket(ctx, -1);
   modbus_free(ctx);
