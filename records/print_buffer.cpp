@@ -18,6 +18,10 @@ const std::vector<FieldDef>& PrintBufferFields() {
   return fields;
 }
 
+namespace {
+const RegionalSettings kSerialForm{u'.', u'.', RegionalSettings::DateOrder::DayMonthYear, u':'};
+}  // namespace
+
 void PreparePrintBuffer(const PrintBufferContext& ctx) {
   if (!Dataset::fileExists(ctx.drives.toHost(kPrintBufferFile)))
     Dataset::createTable(ctx.drives.toHost(kSystemDirectory), kPrintBufferTable, PrintBufferFields());
@@ -35,8 +39,10 @@ void FillPrintBuffer(const PrintBufferContext& ctx) {
   t.edit();  // on an empty table this starts the one record
   try {
     t.setFieldText(QStringLiteral("SERiNO"), serial);
-    t.setFieldText(QStringLiteral("TARiH"), cut.date);  // regional date separator and order
-    t.setFieldText(QStringLiteral("SAAT"), cut.time);   // regional time separator, seconds 0
+    // The serial number's date and time are the program's own day.month.year and
+    // hour:minute on every locale: read by that form, not by the regional one.
+    t.setFieldDate(QStringLiteral("TARiH"), Dataset::parseDate(cut.date, kSerialForm));
+    t.setFieldTime(QStringLiteral("SAAT"), Dataset::parseTime(cut.time, kSerialForm));
     t.setFieldText(QStringLiteral("SONUC"), kPrintBufferResult);
     const auto& fields = PrintBufferFields();
     for (int e = ctl::Edit9; e <= ctl::Edit24; ++e)

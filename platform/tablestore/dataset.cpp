@@ -671,28 +671,28 @@ bool allDigits(const QString& s) {
 }
 }  // namespace
 
-QDate Dataset::parseDate(const QString& text) const {
+QDate Dataset::parseDate(const QString& text, const RegionalSettings& form) {
   const Error bad(QStringLiteral("'%1' is not a valid date").arg(text));
-  const QStringList parts = text.trimmed().split(regional_.dateSeparator);
+  const QStringList parts = text.trimmed().split(form.dateSeparator);
   if (parts.size() != 3) throw bad;
   for (const QString& p : parts)
     if (!allDigits(p) || p.size() > 4) throw bad;
   int d = 0, m = 0, y = 0;
-  switch (regional_.shortDateOrder) {
+  switch (form.shortDateOrder) {
     case RegionalSettings::DateOrder::DayMonthYear: d = parts[0].toInt(); m = parts[1].toInt(); y = parts[2].toInt(); break;
     case RegionalSettings::DateOrder::MonthDayYear: m = parts[0].toInt(); d = parts[1].toInt(); y = parts[2].toInt(); break;
     case RegionalSettings::DateOrder::YearMonthDay: y = parts[0].toInt(); m = parts[1].toInt(); d = parts[2].toInt(); break;
   }
-  const QString& yearText = regional_.shortDateOrder == RegionalSettings::DateOrder::YearMonthDay ? parts[0] : parts[2];
+  const QString& yearText = form.shortDateOrder == RegionalSettings::DateOrder::YearMonthDay ? parts[0] : parts[2];
   if (yearText.size() <= 2) y += y < 50 ? 2000 : 1900;
   const QDate date(y, m, d);
   if (!date.isValid() || y < 1) throw bad;
   return date;
 }
 
-QTime Dataset::parseTime(const QString& text) const {
+QTime Dataset::parseTime(const QString& text, const RegionalSettings& form) {
   const Error bad(QStringLiteral("'%1' is not a valid time").arg(text));
-  const QStringList parts = text.trimmed().split(regional_.timeSeparator);
+  const QStringList parts = text.trimmed().split(form.timeSeparator);
   if (parts.size() < 2 || parts.size() > 3) throw bad;
   for (const QString& p : parts)
     if (!allDigits(p) || p.size() > 2) throw bad;

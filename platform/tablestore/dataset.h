@@ -129,6 +129,10 @@ class Dataset : public QObject {
   void setFieldText(const QString& name, const QString& text);
   QVariant fieldValue(const QString& name) const;
   void setFieldDate(const QString& name, const QDate& date);
+  // A date or time text read in the given form, by the rules of a date or time field's
+  // text; Error "'%s' is not a valid date" / "... time" for a text that is none.
+  static QDate parseDate(const QString& text, const RegionalSettings& form);
+  static QTime parseTime(const QString& text, const RegionalSettings& form);
   void setFieldTime(const QString& name, const QTime& time);
   void clearField(const QString& name);
 
@@ -178,8 +182,8 @@ class Dataset : public QObject {
   void setValue(int field, QVariant value);
   static QString formatDate(const QDate& d, const RegionalSettings& regional);
   static QString formatTime(const QTime& t, const RegionalSettings& regional);
-  QDate parseDate(const QString& text) const;
-  QTime parseTime(const QString& text) const;
+  QDate parseDate(const QString& text) const { return parseDate(text, regional_); }
+  QTime parseTime(const QString& text) const { return parseTime(text, regional_); }
 
   QString name_;
   RegionalSettings regional_;

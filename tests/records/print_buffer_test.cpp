@@ -32,10 +32,10 @@ class PrintBufferTest : public ::testing::Test {
   QString file() const { return sistem() + QStringLiteral("/Print.db"); }
   PrintBufferContext ctx() { return {Table2, form, dialogs, drives}; }
   // The detail panel as the browser fills it: value of box k is base + k + 0.25.
-  void showRecord(const QString& serial, double base) {
+  void showRecord(const QString& serial, double base, QChar decimalSeparator = u',') {
     form.setText(ctl::Edit6, serial);
     for (int e = ctl::Edit9; e <= ctl::Edit24; ++e)
-      form.setText(e, QString::number(base + (e - ctl::Edit9) + 0.25).replace(u'.', u','));
+      form.setText(e, QString::number(base + (e - ctl::Edit9) + 0.25).replace(u'.', decimalSeparator));
   }
   // Every record of the file as read from disk through a view of its own.
   std::vector<std::vector<QVariant>> stored() const {
@@ -153,7 +153,9 @@ TEST_F(PrintBufferTest, AFileWithMoreRecordsHasOnlyItsFirstOverwritten) {
   EXPECT_EQ(records[2][0].toString(), QStringLiteral("C"));
 }
 
-TEST_F(PrintBufferTest, DateAndTimeAreReadWithTheRegionalSettings) {
+// The serial number's date and time are the program's own day.month.year and hour:minute:
+// they are read by that form on every locale, and stored as that day and time.
+TEST_F(PrintBufferTest, DateAndTimeAreReadInTheSerialNumbersOwnFormOnEveryLocale) {
   using Order = RegionalSettings::DateOrder;
   struct Case {
     const char* name;
@@ -166,10 +168,12 @@ TEST_F(PrintBufferTest, DateAndTimeAreReadWithTheRegionalSettings) {
   const Case cases[] = {
       {"Turkish", RegionalSettings::turkish(), kSerial, {}, QDate(2026, 3, 9), QTime(14, 5)},
       {"midnight", RegionalSettings::turkish(), QStringLiteral("T01012027K0000V"), {}, QDate(2027, 1, 1), QTime(0, 0)},
-      {"month first", {u',', u'.', Order::MonthDayYear, u':'}, kSerial, {}, QDate(2026, 9, 3), QTime(14, 5)},
-      {"slash separator", {u',', u'/', Order::DayMonthYear, u':'}, kSerial, QStringLiteral("'09.03.2026' is not a valid date"), {}, {}},
-      {"year first", {u',', u'.', Order::YearMonthDay, u':'}, kSerial, QStringLiteral("'09.03.2026' is not a valid date"), {}, {}},
-      {"dot time separator", {u',', u'.', Order::DayMonthYear, u'.'}, kSerial, QStringLiteral("'14:05' is not a valid time"), {}, {}},
+      {"month first (en_US)", {u'.', u'/', Order::MonthDayYear, u':'}, kSerial, {}, QDate(2026, 3, 9), QTime(14, 5)},
+      {"month first, dots", {u',', u'.', Order::MonthDayYear, u':'}, kSerial, {}, QDate(2026, 3, 9), QTime(14, 5)},
+      {"slash separator", {u',', u'/', Order::DayMonthYear, u':'}, kSerial, {}, QDate(2026, 3, 9), QTime(14, 5)},
+      {"year first (C)", {u'.', u'-', Order::YearMonthDay, u':'}, kSerial, {}, QDate(2026, 3, 9), QTime(14, 5)},
+      {"dot time separator", {u',', u'.', Order::DayMonthYear, u'.'}, kSerial, {}, QDate(2026, 3, 9), QTime(14, 5)},
+      {"no such month", {u'.', u'/', Order::MonthDayYear, u':'}, QStringLiteral("T09132026K1405V"), QStringLiteral("'09.13.2026' is not a valid date"), {}, {}},
       {"no such day", RegionalSettings::turkish(), QStringLiteral("T30022026K1405V"), QStringLiteral("'30.02.2026' is not a valid date"), {}, {}},
       {"no such hour", RegionalSettings::turkish(), QStringLiteral("T09032026K2405V"), QStringLiteral("'24:05' is not a valid time"), {}, {}},
       {"empty serial", RegionalSettings::turkish(), QString(), QStringLiteral("'..' is not a valid date"), {}, {}},
@@ -178,7 +182,7 @@ TEST_F(PrintBufferTest, DateAndTimeAreReadWithTheRegionalSettings) {
   PreparePrintBuffer(ctx());  // an earlier record that failures must leave alone
   for (const Case& c : cases) {
     useRegional(c.regional);
-    showRecord(c.serial, 50);
+    showRecord(c.serial, 50, c.regional.decimalSeparator);
     dialogs.shown.clear();
     EXPECT_EQ(errorOfPrepare(), c.error.isEmpty() ? QStringLiteral("<no error>") : c.error) << c.name;
     const auto records = stored();
