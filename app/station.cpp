@@ -5,7 +5,7 @@
 #include "output/one_record_sheet.h"
 #include "platform/error.h"
 #include "records/daily_file.h"
-#include "plc/test_cycle.h"
+#include "plc/sequencer.h"
 #include "records/print_buffer.h"
 #include "records/record_browser.h"
 

@@ -21,7 +21,7 @@
 #include "output/dataset_record_source.h"
 #include "output/export_all.h"
 #include "records/daily_file.h"
-#include "records/number_text.h"
+#include "platform/number_text.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 
 namespace velta {

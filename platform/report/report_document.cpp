@@ -10,6 +10,7 @@
 #include <QXmlStreamReader>
 
 #include "platform/error.h"
+#include "platform/number_text.h"
 
 namespace velta {
 
@@ -55,8 +56,9 @@ QString foldTagNames(const QString& tpl, const QString& where) {
 }
 
 QString formatNumber(double v, int decimals, QChar separator) {
-  QString s = decimals >= 0 ? QString::number(v, 'f', decimals)
-                            : QString::number(v, 'g', QLocale::FloatingPointShortest);
+  // General: exactly the text the grid and the detail panel show for the value.
+  if (decimals < 0) return NumberToText(v, separator);
+  QString s = QString::number(v, 'f', decimals);
   if (s.contains(u'e')) s = QString::number(v, 'f', 6);  // no exponents on a report
   if (s == u"-0" || (s.startsWith(u"-0.") && s.mid(1).toDouble() == 0)) s = s.mid(1);
   s.replace(u'.', separator);

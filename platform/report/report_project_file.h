@@ -12,7 +12,7 @@
 //   font = <family>, <size in points>
 //   date-format = dd.MM.yyyy                  (Qt date format)
 //   time-format = hh:mm                       (Qt time format)
-//   number-format = fixed <decimals> | general
+//   number-format = fixed <decimals> | general (the number-text rule, as the grid shows it)
 //   number-format.<FIELD> = fixed <decimals> | general
 //   decimal-separator = , | . | regional
 //   template = <<END

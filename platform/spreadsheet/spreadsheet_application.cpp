@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "records/number_text.h"
+#include "platform/number_text.h"
 #include "platform/spreadsheet/xlsx_book_writer.h"
 
 namespace velta {

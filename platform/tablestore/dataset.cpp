@@ -14,7 +14,7 @@
 
 #include "platform/tablestore/sqlite_handle.h"
 #include "platform/tablestore/table_file.h"
-#include "records/number_text.h"
+#include "platform/number_text.h"
 
 namespace velta {
 

@@ -17,6 +17,7 @@
 #include "records/daily_file.h"
 #include "records/print_buffer.h"
 #include "tests/support/report_samples.h"
+#include "platform/number_text.h"
 #include "tests/support/temp_station.h"
 
 namespace velta {
@@ -31,6 +32,24 @@ using testing::kDesktop;
 
 using testing::expectRecordLines;
 using testing::number;
+
+// The cell texts of every table row of an XHTML page; false when it is not well-formed.
+bool tableRows(const QString& html, std::vector<QStringList>* rows) {
+  QXmlStreamReader xml(html);
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isStartElement() && xml.name() == u"tr") rows->emplace_back();
+    if (xml.isStartElement() && (xml.name() == u"td" || xml.name() == u"th") && !rows->empty())
+      rows->back() << xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+  }
+  return !xml.hasError();
+}
+
+QStringList startingWith(const std::vector<QStringList>& rows, const QString& first) {
+  for (const QStringList& r : rows)
+    if (!r.isEmpty() && r[0] == first) return r;
+  return {};
+}
 
 class StationPrintReportTest : public ::testing::Test {
  protected:
@@ -111,20 +130,9 @@ TEST_F(StationPrintReportTest, HtmlIsWellFormedAndHoldsTheRecordInItsCells) {
   selectRow(1);
   station.SpeedButton3Click();
   const QString html = read(desktopFile(kSerial + QStringLiteral(".html")));
-  QXmlStreamReader xml(html);
   std::vector<QStringList> rows;
-  while (!xml.atEnd()) {
-    xml.readNext();
-    if (xml.isStartElement() && xml.name() == u"tr") rows.emplace_back();
-    if (xml.isStartElement() && (xml.name() == u"td" || xml.name() == u"th") && !rows.empty())
-      rows.back() << xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
-  }
-  ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-  auto rowStarting = [&](const QString& first) -> QStringList {
-    for (const QStringList& r : rows)
-      if (!r.isEmpty() && r[0] == first) return r;
-    return {};
-  };
+  ASSERT_TRUE(tableRows(html, &rows));
+  auto rowStarting = [&](const QString& first) { return startingWith(rows, first); };
   EXPECT_EQ(rowStarting(QStringLiteral("SERİ NO")),
             (QStringList{QStringLiteral("SERİ NO"), kSerial, QStringLiteral("TARİH"), QStringLiteral("09.03.2026")}));
   EXPECT_EQ(rowStarting(QStringLiteral("SONUÇ")),
@@ -134,6 +142,28 @@ TEST_F(StationPrintReportTest, HtmlIsWellFormedAndHoldsTheRecordInItsCells) {
     for (int col = 1; col <= 4; ++col) expected << number(cellValue(row, col));
     EXPECT_EQ(rowStarting(expected[0]), expected);
   }
+}
+
+// The default report prints every value as the grid and the detail panel show it:
+// 6,025 bar stays 6,025 (not 6,03), small and large values keep their digits.
+TEST_F(StationPrintReportTest, TheDefaultReportPrintsEachValueAsThePanelShowsIt) {
+  const double values[16] = {6.025, 1532.007, 30.5, 119.42, 0.00001, 123456.789, -2.5, 0,
+                             5.966, 1e20, 30.6, 119.17, 6.016, 766.005, 0.1, 119.32};
+  FormState& f = station.form();
+  f.setText(ctl::Edit25, kOther);
+  for (int k = 0; k < 16; ++k) f.setText(ctl::Edit26 + k, NumberToText(values[k], u','));
+  AppendTestRecord({station.table1(), f, dialogs, clock, drives});
+  selectRow(2);
+  ASSERT_EQ(station.form().text(ctl::Edit6), kOther);
+  station.SpeedButton3Click();
+  std::vector<QStringList> rows;
+  ASSERT_TRUE(tableRows(read(desktopFile(kOther + QStringLiteral(".html"))), &rows));
+  for (int phase = 1; phase <= 4; ++phase) {
+    QStringList expected{QStringLiteral("%1. FAZ").arg(phase)};
+    for (int q = 0; q < 4; ++q) expected << station.form().text(ctl::Edit9 + 4 * (phase - 1) + q);
+    EXPECT_EQ(startingWith(rows, expected[0]), expected);
+  }
+  EXPECT_EQ(startingWith(rows, QStringLiteral("1. FAZ")).value(1), QStringLiteral("6,025"));
 }
 
 TEST_F(StationPrintReportTest, PlainTextThroughThePrinterButtonsOutputOptions) {

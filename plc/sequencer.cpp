@@ -1,4 +1,4 @@
-#include "plc/test_cycle.h"
+#include "plc/sequencer.h"
 
 #include "plc/item_value.h"
 #include "records/date_code.h"

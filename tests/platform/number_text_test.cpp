@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "platform/error.h"
-#include "records/number_text.h"
+#include "platform/number_text.h"
 
 using namespace velta;
 

@@ -1,1 +1,0 @@
-// Report and spreadsheet output.

@@ -1,1 +1,0 @@
-// PLC link and test cycle.
