@@ -43,7 +43,7 @@ int RunProgram(const PlatformServices& services, const ProgramHooks& hooks) {
   form.reset();
   station.closeWindowComponents();
   station.releasePlcServer();
-  return 0;
+  return station.pollCycle().tickFailed() ? kExitTickFailed : 0;
 }
 
 }  // namespace velta

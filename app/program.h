@@ -7,7 +7,9 @@
 //     200 ms ticks begin;
 //  3. the event loop, until the window is closed or the program asked to end;
 //  4. clean-up: window hidden and destroyed (FormDestroy, Timer1 stops), Table1 and
-//     Table2 closed and ExcelApplication1 let go, then PlcServer released; exit code 0.
+//     Table2 closed and ExcelApplication1 let go, then PlcServer released; exit code 0,
+//     or kExitTickFailed when a poll tick failed and ended the program (so a supervisor
+//     can tell it from a normal end).
 // UI thread; needs a QApplication.
 #include <functional>
 
@@ -23,6 +25,8 @@ struct ProgramHooks {
   // Runs just before the event loop starts.
   std::function<void(Station&, TForm1&)> running;
 };
+
+inline constexpr int kExitTickFailed = 2;
 
 int RunProgram(const PlatformServices& services, const ProgramHooks& hooks = {});
 

@@ -45,6 +45,7 @@ void PollCycle::Timer1Timer() {
   } catch (...) {
     reason = QStringLiteral("unknown failure");
   }
+  tickFailed_ = true;
   termination_.requestTermination();
   if (failureSink_) failureSink_(reason);
 }

@@ -57,6 +57,8 @@ class PollCycle {
   bool readoutsCapturable() const { return readoutsCapturable_; }
   // Where the guard's one line goes; by default stderr.
   void setFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
+  // A tick failed and asked the program to end (its exit status then says so).
+  bool tickFailed() const { return tickFailed_; }
 
   void Timer1Timer();
   // A new server object replaces PlcServer, opens the project and is asked to connect.
@@ -83,6 +85,7 @@ class PollCycle {
     bool linkUp = false;
   } shown_;
   bool readoutsCapturable_ = false;
+  bool tickFailed_ = false;
 };
 
 }  // namespace velta

@@ -90,6 +90,11 @@ std::size_t ItemServer::itemIndex(const QString& group, const QString& item) con
 }
 
 Variant ItemServer::GetItem(const QString& group, const QString& item) {
+  if (!driver_) {
+    // No project open (missing or broken file): a link that is down, nothing known.
+    if (sameName(group, kItemGroup)) return sameName(item, "UpdateTime") ? Variant(QString()) : Variant(0);
+    if (sameName(group, "System") && sameName(item, "Connect")) return Variant(0);
+  }
   ItemDriver& d = openDriver();
   if (sameName(group, kItemGroup)) {
     if (sameName(item, "Update")) return Variant(d.link().up ? 1 : 0);
@@ -109,6 +114,9 @@ Variant ItemServer::GetItem(const QString& group, const QString& item) {
 quint64 ItemServer::linkSession() { return driver_ ? driver_->link().session : 0; }
 
 void ItemServer::SetItem(const QString& group, const QString& item, const Variant& value) {
+  // No project open: there is no link to ask for and no PLC to write to.
+  if (!driver_ && (sameName(group, kItemGroup) || (sameName(group, "System") && sameName(item, "Connect"))))
+    return;
   ItemDriver& d = openDriver();
   if (sameName(group, kItemGroup)) {
     if (sameName(item, "Update") || sameName(item, "UpdateTime"))

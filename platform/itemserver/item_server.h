@@ -7,9 +7,12 @@
 //   "UpdateTime" (time of the last good refresh as "hh:mm:ss.zzz", empty before it);
 // - group "System": "Connect" written 1 asks for the link, written 0 drops it; read, it
 //   is 1 while the link is up.
-// Group and item names are matched without regard to case. Unknown groups or items,
-// values an item cannot hold and any call before a project is open raise Error naming
-// them. GetItem never waits on the wire. UI thread only.
+// Group and item names are matched without regard to case. Unknown groups or items and
+// values an item cannot hold raise Error naming them. Until a project has opened (the
+// file missing or broken) the server is a link that is down: every item of the group
+// reads 0 ("UpdateTime" empty), writes and "Connect" go nowhere, so the station shows
+// "PLC BAĞLANTISI YOK" and captures nothing until "PLC BAĞLAN" opens a good file.
+// GetItem never waits on the wire. UI thread only.
 #include <QHash>
 #include <functional>
 #include <memory>

@@ -117,7 +117,7 @@ TEST_F(ProgramTest, NoTickRunsWhileStartUpWaitsInItsMessageBox) {
 
 TEST_F(ProgramTest, WithoutAServerObjectTheErrorIsShownAndTheFirstTickEndsTheProgram) {
   registry.unregisterClass(QString::fromLatin1(kPlcServerProgId));
-  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(run(), kExitTickFailed);
   ASSERT_EQ(dialogs.errors().size(), 1);
   EXPECT_EQ(dialogs.shown.at(0).caption, "VELTA RUZEDIVE ");
   EXPECT_TRUE(dialogs.errors()[0].contains("FaconSvr.FaconServer"));
@@ -174,6 +174,7 @@ struct WayOut {
   std::function<void(ProgramTest&)> arrange;
   std::function<void(Station&, TForm1&)> act;
   QStringList before;  // what happens first
+  int exitCode;
 };
 
 void PrintTo(const WayOut& w, std::ostream* os) { *os << w.name; }
@@ -189,7 +190,7 @@ TEST_P(ProgramWaysOut, EndWithTheSameCleanUp) {
     if (stationSeen) edit8AtEnd = stationSeen->form().text(8);
     QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   };
-  EXPECT_EQ(run(w.act), 0);
+  EXPECT_EQ(run(w.act), w.exitCode);
   QStringList expected = w.before;
   expected << "window destroyed" << "Table1 closed" << "PlcServer released";
   EXPECT_EQ(log, expected);
@@ -206,11 +207,12 @@ TEST_P(ProgramWaysOut, EndWithTheSameCleanUp) {
 INSTANTIATE_TEST_SUITE_P(
     Program, ProgramWaysOut,
     ::testing::Values(
-        WayOut{"WindowClosed", nullptr, closeSoon, {}},
+        WayOut{"WindowClosed", nullptr, closeSoon, {}, 0},
         WayOut{"ShutdownCommand", [](ProgramTest& f) { f.plcValues["M7"] = 1; }, nullptr,
-               {"power off requested", "termination requested"}},
+               {"power off requested", "termination requested"}, 0},
+        // A failed tick ends the same way, with a status a supervisor can tell apart.
         WayOut{"FailedTick", [](ProgramTest& f) { f.plcValues["R5"] = QStringLiteral("12.5"); },
-               nullptr, {"termination requested"}}),
+               nullptr, {"termination requested"}, kExitTickFailed}),
     [](const ::testing::TestParamInfo<WayOut>& p) { return std::string(p.param.name); });
 
 }  // namespace

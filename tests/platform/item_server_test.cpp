@@ -67,9 +67,19 @@ TEST_F(ItemServerTest, ProjectErrorsNameTheFileOrTheDriver) {
   writeProject("[server]\ndriver = native-serial\n[items]\nLAMP = coil 5\n");
   expectErrorNaming([&] { s->OpenProject(kProjectPath); }, {host, "LAMP", "coil 5", "native"});
 
-  // Nothing opened, so every call fails.
-  EXPECT_THROW(s->GetItem(kGroup, "M0"), Error);
-  EXPECT_THROW(s->SetItem("System", "Connect", "1"), Error);
+  // Nothing opened: a link that is down, with nothing known and nowhere to write.
+  EXPECT_EQ(get(*s, "Update"), 0);
+  EXPECT_EQ(get(*s, "M0"), 0);
+  EXPECT_EQ(get(*s, "R5"), 0);
+  EXPECT_EQ(s->GetItem(kGroup, "UpdateTime").asText(), QString());
+  EXPECT_NO_THROW(s->SetItem("System", "Connect", "1"));
+  EXPECT_NO_THROW(s->SetItem(kGroup, "M2", 0));
+  EXPECT_THROW(s->GetItem("Nonsense", "M0"), Error);
+  // A good file opened later brings the link.
+  writeProject("[server]\ndriver = simulator\n");
+  s->OpenProject(kProjectPath);
+  s->SetItem("System", "Connect", "1");
+  EXPECT_EQ(get(*s, "Update"), 1);
 }
 
 TEST_F(ItemServerTest, UnknownGroupsItemsAndValuesAreErrorsNamingThem) {
