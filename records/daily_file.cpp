@@ -81,13 +81,19 @@ void SpeedButton1Click(const DailyFileContext& ctx) {
 
 void AppendTestRecord(const DailyFileContext& ctx) {
   Dataset& t = ctx.Table1;
+  // The record the operator is on stays current and the grid stays where it is; only an
+  // operator on the last record (or on none) follows the newest one.
+  const bool followNewest = t.isEmpty() || t.recNo() < 0 || t.recNo() == t.recordCount() - 1;
   t.append();
   try {
     t.setFieldText(QStringLiteral("SERiNO"), ctx.form.text(ctl::Edit25));
     const auto& fields = DailyFileFields();
     for (int e = ctl::Edit26; e <= ctl::Edit41; ++e)
       t.setFieldText(fields[static_cast<size_t>(e - ctl::Edit26 + 2)].name, ctx.form.text(e));
-    t.post();
+    if (followNewest)
+      t.post();
+    else
+      t.postKeepingCurrent();
   } catch (...) {
     // A half-filled record must not stay pending: the next append or move would post it.
     t.cancel();

@@ -53,7 +53,9 @@ void OpenDailyFileAtStartUp(const DailyFileContext& ctx);
 // OpenDialog1: cancel changes nothing; otherwise Table1 is reopened with the chosen
 // file's full path as its table name and the caption is set.
 void SpeedButton1Click(const DailyFileContext& ctx);
-// One new record from Edit25 (SERiNO) and Edit26 .. Edit41 (HAVA .. BOY3), posted.
+// One new record from Edit25 (SERiNO) and Edit26 .. Edit41 (HAVA .. BOY3), posted. The
+// record current before stays current (the grid does not move under the operator),
+// unless it was the last one or there was none: then the new record becomes current.
 // On any failure nothing is stored and no unposted record is left in Table1.
 void AppendTestRecord(const DailyFileContext& ctx);
 

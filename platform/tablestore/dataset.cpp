@@ -474,7 +474,11 @@ void Dataset::edit() {
   state_ = State::Edit;
 }
 
-void Dataset::post() {
+void Dataset::post() { postRecord(true); }
+
+void Dataset::postKeepingCurrent() { postRecord(false); }
+
+void Dataset::postRecord(bool insertedBecomesCurrent) {
   requireActive();
   if (state_ != State::Edit && state_ != State::Insert)
     throw viewError(QStringLiteral("Dataset not in edit or insert mode"));
@@ -512,7 +516,7 @@ void Dataset::post() {
     invalidateCache();
     if (current_ >= pos) ++current_;  // the same record stays current until moved below
     emit recordInserted(pos);
-    setCurrent(pos);
+    if (insertedBecomesCurrent || current_ < 0) setCurrent(pos);
     eof_ = false;
     return;
   }

@@ -108,6 +108,10 @@ class Dataset : public QObject {
   void insert();
   void edit();
   void post();
+  // As post(), but a record being inserted does not become current: the record that
+  // was current before append() stays current (no currentChanged), so a view on it
+  // neither moves its highlight nor scrolls.
+  void postKeepingCurrent();
   void cancel();
   bool modified() const { return modified_; }
   // Removes the current record; the next, else the previous becomes current. A pending
@@ -174,6 +178,7 @@ class Dataset : public QObject {
   void requireNotEmpty() const;
   void checkBrowseMode();
   void setCurrent(int index);
+  void postRecord(bool insertedBecomesCurrent);
   void startNew();
   void loadKeys();
   const Row& rowAt(int index) const;

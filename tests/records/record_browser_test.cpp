@@ -262,6 +262,50 @@ TEST_F(RecordBrowserTest, TickAppendingWhileTheBoxWaitsDeletesTheConfirmedRecord
   }
 }
 
+// Pieces stored while the operator is on an older record neither move the current
+// record nor change what the delete buttons delete, before the press and while the
+// confirmation waits; an operator on the newest record follows the new ones.
+TEST_F(RecordBrowserTest, PiecesArrivingKeepTheOperatorsRecordCurrentAndDeletedIsTheChosenOne) {
+  struct Case {
+    const char* name;
+    void (*handler)(const RecordBrowserContext&);
+    int arrivingBefore, arrivingDuring;
+  };
+  const Case cases[] = {{"button, pieces before the press", &SpeedButton5Click, 2, 0},
+                        {"button, pieces before and during", &SpeedButton5Click, 1, 2},
+                        {"Ctrl+Delete, pieces before and during", &DBGrid1CtrlDelete, 3, 1}};
+  openToday();
+  int n = 0;
+  auto next = [&] { return QStringLiteral("T09122026K10%1V").arg(n++, 2, 10, QChar(u'0')); };
+  for (const Case& c : cases) {
+    for (int i = 0; i < 3; ++i) append(next());
+    table.first();
+    table.next();  // the operator clicks an older record
+    ShowSelectedRecord(table, form);
+    const QString chosen = table.fieldText(QStringLiteral("SERiNO"));
+    for (int i = 0; i < c.arrivingBefore; ++i) append(next());
+    EXPECT_EQ(table.fieldText(QStringLiteral("SERiNO")), chosen) << c.name << ": the highlight moved";
+    dialogs.whileWaiting = [&](const ScriptedDialogs::Shown& s) {
+      if (s.kind == Kind::YesNo || s.kind == Kind::OkCancel)
+        for (int i = 0; i < c.arrivingDuring; ++i) append(next());
+    };
+    dialogs.answers = {true};
+    QStringList expected = stored(kToday);
+    c.handler(ctx());
+    dialogs.whileWaiting = nullptr;
+    const QStringList after = stored(kToday);
+    EXPECT_FALSE(after.contains(chosen)) << c.name;
+    expected.removeOne(chosen);
+    EXPECT_EQ(after.mid(0, expected.size()), expected) << c.name << ": only the chosen record is gone";
+    EXPECT_EQ(after.size(), expected.size() + c.arrivingDuring) << c.name;
+  }
+  // On the newest record, the operator follows each new piece.
+  table.last();
+  append(QStringLiteral("T09122026K1500V"));
+  EXPECT_EQ(table.fieldText(QStringLiteral("SERiNO")), QStringLiteral("T09122026K1500V"));
+  EXPECT_EQ(table.recNo(), table.recordCount() - 1);
+}
+
 // A poll tick switches Table1 to today's file while the box waits: nothing is deleted in
 // either file and the operator is told.
 TEST_F(RecordBrowserTest, TickSwitchingTheFileWhileTheBoxWaitsDeletesNothing) {

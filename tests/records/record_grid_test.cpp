@@ -5,9 +5,12 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QSignalSpy>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 
+#include "platform/fakes/fake_platform.h"
+#include "platform/fakes/scripted_dialogs.h"
 #include "records/daily_file.h"
 #include "records/record_table_model.h"
 #include "ui/record_grid_binding.h"
@@ -171,4 +174,46 @@ TEST_F(RecordGridTest, BindingKeepsViewAndDatasetInStep) {
   table.open();
   EXPECT_EQ(view.currentIndex().row(), 0);
   EXPECT_EQ(table.recNo(), 0);
+}
+
+// A stored piece does not move the grid under the operator: on an older record the
+// highlight and the scroll position stay; on the last record the grid follows the new one.
+TEST_F(RecordGridTest, AStoredPieceMovesTheGridOnlyForAnOperatorOnTheLastRecord) {
+  QTableView view;
+  view.setModel(&model);
+  RecordGridBinding binding(view, table);
+  view.resize(900, 300);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  table.open();
+  FormState form;
+  ScriptedDialogs dialogs;
+  FakeClock clock{{2026, 12, 9}, {14, 5, 30}};
+  const DriveMap drives{dir.path()};
+  auto piece = [&](int n) {
+    form.setText(ctl::Edit25, QStringLiteral("T09122026K%1V").arg(n, 4, 10, QChar(u'0')));
+    for (int e = ctl::Edit26; e <= ctl::Edit41; ++e) form.setText(e, QStringLiteral("1,5"));
+    AppendTestRecord({table, form, dialogs, clock, drives});
+  };
+  for (int n = 0; n < 40; ++n) piece(n);
+  ASSERT_EQ(view.currentIndex().row(), 39);  // the operator was on the newest: followed
+
+  // The operator scrolls up and clicks row 10.
+  view.scrollTo(model.index(10, 1), QAbstractItemView::PositionAtTop);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(model.index(10, 1)).center());
+  ASSERT_EQ(table.recNo(), 10);
+  const int scroll = view.verticalScrollBar()->value();
+  const QRect aimedAt = view.visualRect(model.index(10, 1));
+  for (int n = 40; n < 45; ++n) piece(n);
+  EXPECT_EQ(table.recNo(), 10);
+  EXPECT_EQ(table.fieldText(QStringLiteral("SERiNO")), QStringLiteral("T09122026K0010V"));
+  EXPECT_EQ(view.currentIndex().row(), 10);
+  EXPECT_EQ(view.verticalScrollBar()->value(), scroll);
+  EXPECT_EQ(view.visualRect(model.index(10, 1)), aimedAt) << "the row moved under the pointer";
+
+  // Back on the last record, the grid follows each new piece again.
+  QTest::keyClick(&view, Qt::Key_End);
+  piece(45);
+  EXPECT_EQ(table.recNo(), 45);
+  EXPECT_EQ(view.currentIndex().row(), 45);
 }
