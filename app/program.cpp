@@ -1,9 +1,11 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <memory>
 
 #include "platform/error.h"
+#include "platform/termination_signals.h"
 #include "ui/form1.h"
 #include "ui/record_grid_binding.h"
 
@@ -30,10 +32,15 @@ int RunProgram(const PlatformServices& services, const ProgramHooks& hooks) {
     return 1;
   }
 
-  // Start-up steps, then the running state.
+  // Start-up steps, then the running state. SIGTERM and SIGHUP (a service manager, a
+  // log-out) close the window, so they end the program the same clean way.
   form->runFormCreate();
   form->show();
   form->enableTicks();
+  TerminationSignals endSignals([w = form.get()](int signalNumber) {
+    std::fprintf(stderr, "velta-station: signal %d, closing the station\n", signalNumber);
+    w->close();
+  });
   if (hooks.running) hooks.running(station, *form);
   QApplication::exec();
 

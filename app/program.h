@@ -5,7 +5,8 @@
 //     window never shown;
 //  2. FormCreate under the general error display; then the window is shown and the
 //     200 ms ticks begin;
-//  3. the event loop, until the window is closed or the program asked to end;
+//  3. the event loop, until the window is closed (SIGTERM and SIGHUP close it too) or
+//     the program asked to end;
 //  4. clean-up: window hidden and destroyed (FormDestroy, Timer1 stops), Table1 and
 //     Table2 closed and ExcelApplication1 let go, then PlcServer released; exit code 0,
 //     or kExitTickFailed when a poll tick failed and ended the program (so a supervisor

@@ -423,8 +423,15 @@ void TForm1::bindState() {
   connect(&state_, &FormState::statusPanelChanged, this,
           [this](int i) { statusPanels_.at(i)->setText(state_.statusPanel(i)); });
 
-  setWindowTitle(state_.caption());
-  connect(&state_, &FormState::captionChanged, this, [this] { setWindowTitle(state_.caption()); });
+  showCaption();
+  connect(&state_, &FormState::captionChanged, this, [this] { showCaption(); });
+}
+
+void TForm1::showCaption() {
+  // Qt's window systems never show a title that is wholly empty: they put the application
+  // name there instead. A blank keeps the title bar as empty as the caption.
+  const QString caption = state_.caption();
+  setWindowTitle(caption.isEmpty() ? QStringLiteral(" ") : caption);
 }
 
 void TForm1::runFormCreate() { guarded([this] { handlers_.FormCreate(); }); }

@@ -75,6 +75,7 @@ class TForm1 : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void showCaption();
   void buildToolBar();
   void buildGrid();
   void buildChart();

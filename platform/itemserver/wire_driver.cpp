@@ -74,7 +74,11 @@ WireDriver::~WireDriver() {
     std::erase(h.live[description_], this);
   }
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    // Writes still queued (an acknowledgement just written) get one response time-out to
+    // go out while the link is up: lost at exit, a stored piece whose end bit never
+    // reached the PLC would be stored again after the restart.
+    written_.wait_for(lock, timing_.releaseGrace, [&] { return pending_.empty() || !up_ || !wanted_; });
     stop_ = true;
   }
   wake_.notify_all();
@@ -365,7 +369,8 @@ std::unique_ptr<ItemDriver> makeWireDriver(const ServerProject& p, const SteadyC
   }
   const WireTiming timing{std::chrono::milliseconds(p.refreshPeriodMs),
                           std::chrono::milliseconds(p.writeTimeoutMs),
-                          std::chrono::milliseconds(p.refusedWriteRetryMs)};
+                          std::chrono::milliseconds(p.refusedWriteRetryMs),
+                          std::chrono::milliseconds(p.responseTimeoutMs)};
   std::unique_ptr<PlcLink> link;
   if (native) {
     NativeSettings s;

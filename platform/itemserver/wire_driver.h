@@ -10,8 +10,9 @@
 // most the write timeout while the link is up. connect() costs one atomic load while
 // the link is up; while it is down it only wakes the refresh thread for an early retry
 // (the link's own back-off spaces the real attempts, so ticks never cause a storm).
-// The destructor stops and joins the thread (after at most the operation in progress,
-// which the link's time-outs bound).
+// The destructor gives writes still queued one releaseGrace (the response time-out) to go
+// out while the link is up, then stops and joins the thread (after at most the
+// operation in progress, which the link's time-outs bound).
 //
 // Exactly once: an acknowledgement (a bit written 0) must neither be lost nor taken back,
 // or a piece is stored twice or never. How each race is closed:
@@ -64,6 +65,7 @@ struct WireTiming {
   std::chrono::milliseconds refreshPeriod{100};
   std::chrono::milliseconds writeTimeout{500};
   std::chrono::milliseconds refusedRetry{1000};  // pace of a write the PLC refused
+  std::chrono::milliseconds releaseGrace{500};   // queued writes may go out at release
 };
 
 class WireDriver : public ItemDriver {

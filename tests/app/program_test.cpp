@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include "app/program.h"
@@ -82,6 +85,9 @@ class ProgramTest : public ::testing::Test {
 };
 
 void closeSoon(Station&, TForm1& form) { QTimer::singleShot(300, &form, [&form] { form.close(); }); }
+// A service manager stopping the station, a log-out: the signal sent to the process.
+void sigtermSoon(Station&, TForm1& form) { QTimer::singleShot(300, &form, [] { ::kill(::getpid(), SIGTERM); }); }
+void sighupSoon(Station&, TForm1& form) { QTimer::singleShot(300, &form, [] { ::kill(::getpid(), SIGHUP); }); }
 
 TEST_F(ProgramTest, FirstStartOfADayCreatesTheFileThenSecondStartFindsIt) {
   EXPECT_EQ(run(closeSoon), 0);
@@ -208,6 +214,8 @@ INSTANTIATE_TEST_SUITE_P(
     Program, ProgramWaysOut,
     ::testing::Values(
         WayOut{"WindowClosed", nullptr, closeSoon, {}, 0},
+        WayOut{"Sigterm", nullptr, sigtermSoon, {}, 0},
+        WayOut{"Sighup", nullptr, sighupSoon, {}, 0},
         WayOut{"ShutdownCommand", [](ProgramTest& f) { f.plcValues["M7"] = 1; }, nullptr,
                {"power off requested", "termination requested"}, 0},
         // A failed tick ends the same way, with a status a supervisor can tell apart.

@@ -36,15 +36,18 @@ class WireDriverTest : public test::ItemServerFixture, public ::testing::WithPar
     peer->stop();
   }
 
-  // A server on the peer, connected; serverLines go to [server].
+  // A server on the peer, connected; serverLines go to [server] (a key given there
+  // replaces the fixture's own).
   void open(const QString& serverLines = {}) {
     const QString driver = GetParam() == Protocol::Modbus ? "modbus-tcp" : "native-tcp";
-    writeProject(QStringLiteral("[server]\ndriver = %1\nhost = 127.0.0.1\nport = %2\nstation = 3\n"
-                                "refresh-period-ms = 10\nresponse-timeout-ms = 100\n"
-                                "connect-timeout-ms = 200\nwrite-timeout-ms = 50\n")
+    QString base;
+    for (const QString& line : {QStringLiteral("refresh-period-ms = 10"), QStringLiteral("response-timeout-ms = 100"),
+                                QStringLiteral("connect-timeout-ms = 200"), QStringLiteral("write-timeout-ms = 50")})
+      if (!serverLines.contains(line.section(u' ', 0, 0) + QStringLiteral(" ="))) base += line + u'\n';
+    writeProject(QStringLiteral("[server]\ndriver = %1\nhost = 127.0.0.1\nport = %2\nstation = 3\n")
                      .arg(driver)
                      .arg(peer->port()) +
-                 serverLines);
+                 base + serverLines);
     server = registry.createAs<PlcItemServer>(QString::fromLatin1(kPlcServerProgId));
     server->OpenProject(kProjectPath);
     server->SetItem("System", "Connect", "1");
@@ -366,6 +369,21 @@ TEST_P(WireDriverTest, JunkAfterEveryReplyIsNoReasonForANewConnectionEveryRefres
   EXPECT_LE(made, 20);
   memory.setReg(5, 4343);
   EXPECT_TRUE(eventually([&] { return item("R5") == 4343; }));
+}
+
+// Acknowledgements still queued when the program ends (the server released at exit)
+// reach the PLC within the grace of one response time-out, instead of being lost.
+TEST_P(WireDriverTest, WritesQueuedAtReleaseStillReachThePlc) {
+  memory.setBit(2, true);
+  memory.setBit(6, true);
+  open("write-timeout-ms = 1\nresponse-timeout-ms = 400\n");
+  ASSERT_TRUE(eventually([&] { return up() && item("M2") == 1 && item("M6") == 1; }));
+  peer->setReplyDelay(40ms);  // every exchange takes a while
+  server->SetItem(kGroup, "M2", 0);  // returns at once (1 ms write time-out), queued
+  server->SetItem(kGroup, "M6", 0);
+  server.reset();  // the program's clean-up releases the server
+  EXPECT_FALSE(memory.bit(2));
+  EXPECT_FALSE(memory.bit(6));
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, WireDriverTest, ::testing::Values(Protocol::Modbus, Protocol::Native),
