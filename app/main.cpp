@@ -9,6 +9,7 @@
 #include "platform/qt_operator_dialogs.h"
 #include "platform/qt_progress_reporter.h"
 #include "platform/qt_termination.h"
+#include "platform/qt_turkish_chrome.h"
 #include "platform/report/widgets/qt_report_dialogs.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "ui/form1.h"
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
   // The application title names the program on the task bar (and stands in for an empty
   // window title). Not the display name: Qt would append that to every window title.
   QApplication::setApplicationName(kApplicationTitle);
+  if (!InstallTurkishQtTranslations(app))
+    std::fprintf(stderr, "velta-station: Qt's Turkish translations are not installed (qt6-translations-l10n)\n");
 
   QtOperatorDialogs dialogs;
   ObjectRegistry registry;

@@ -14,7 +14,7 @@ packages=(
   imagemagick poppler-utils unzip
   # run time: a virtual screen (and its key presser) for a PC without one, the fonts, the desktop's
   # opener for workbooks
-  xvfb xauth xdotool dbus fonts-liberation2 fonts-dejavu-core xdg-utils
+  xvfb xauth xdotool dbus fonts-liberation2 fonts-dejavu-core xdg-utils qt6-translations-l10n
   # the Debian package: dependencies from the binaries (dpkg-shlibdeps; CPack needs file)
   dpkg-dev file
 )
