@@ -20,7 +20,7 @@
 #include "platform/itemserver/wire/sim/modbus_peer.h"
 #include "platform/itemserver/wire/sim/native_peer.h"
 #include "platform/itemserver/wire/sim/sim_machine.h"
-#include "tests/app/station_fixture.h"
+#include "tests/app/wire_station.h"
 
 namespace velta::test {
 namespace {
@@ -47,26 +47,13 @@ TEST_P(LinkGapCapture, EveryStoredPhaseHoldsWhatTheMachineHeldForIt) {
   constexpr int kRounds = 3;
   constexpr int kPieces = kRounds * static_cast<int>(Cut::Count);
   const bool modbus = GetParam() == Protocol::Modbus;
-  QTemporaryDir root;
-  QDir().mkpath(root.path() + "/D/rododezuz/data");
-  QDir().mkpath(root.path() + "/D/rododezuz/sistem");
-
   PlcMemory memory(256, 256, 2000);
   std::unique_ptr<PeerServer> peer;
   if (modbus) peer = std::make_unique<ModbusPeer>(memory);
   else peer = std::make_unique<NativePeer>(memory, 1);
   peer->start();
   const int port = peer->port();
-  {
-    QFile f(root.path() + "/D/rododezuz/sistem/fatekserver.fcs");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("[server]\ndriver = %1\nhost = 127.0.0.1\nport = %2\n"
-                           "refresh-period-ms = 10\nresponse-timeout-ms = 100\n"
-                           "connect-timeout-ms = 200\nwrite-timeout-ms = 50\n")
-                .arg(modbus ? "modbus-tcp" : "native-tcp")
-                .arg(port)
-                .toUtf8());
-  }
+  WireStation ws(modbus, port);
 
   MachineSettings ms;
   ms.pieceIntervalMs = 150;
@@ -145,38 +132,26 @@ TEST_P(LinkGapCapture, EveryStoredPhaseHoldsWhatTheMachineHeldForIt) {
     }
   });
 
-  FakeClock clock(QDate(2026, 12, 9), QTime(10, 0, 0));
-  QStringList failures;
-  ScriptedDialogs dialogs;
-  ObjectRegistry registry;
-  RecordingShutdown shutdown;
-  RecordingTermination termination;
-  registerItemServer(registry, ItemServerEnvironment{DriveMap(root.path()), nullptr, &clock, {}});
   {
-    Station station({dialogs, registry, shutdown, termination, clock, RegionalSettings{},
-                     DriveMap(root.path())});
-    station.pollCycle().setFailureSink([&](const QString& r) { failures << r; });
-    station.FormCreate();
+    ws.start();
     const auto end = std::chrono::steady_clock::now() + 150s;
-    while (finished < kPieces && termination.requests == 0 && std::chrono::steady_clock::now() < end) {
-      clock.time = clock.time.addMSecs(200);
-      station.Timer1Timer();
+    while (finished < kPieces && ws.termination.requests == 0 && std::chrono::steady_clock::now() < end) {
+      ws.tick();
       std::this_thread::sleep_for(10ms);
     }
     stop = true;
     machineLoop.join();
     cutter.join();
-    EXPECT_TRUE(failures.isEmpty()) << failures.join("; ").toStdString();
+    EXPECT_TRUE(ws.failures.isEmpty()) << ws.failures.join("; ").toStdString();
     ASSERT_GE(finished.load(), kPieces) << "the run did not finish in time";
-    station.closeWindowComponents();
-    station.releasePlcServer();
+    ws.finish();
   }
   peer->stop();
   EXPECT_GE(cutsMade.load(), kPieces - 1);
 
   // Each record against the machine: its piece by the load's grams, each phase's four
   // values equal to what the machine held when it set that phase's bit.
-  const auto records = storedRecords(root.path() + "/D/rododezuz/data/" + DailyTableName(clock));
+  const auto records = ws.todaysRecords();
   std::map<int, int> perPiece;
   struct Row { int pieces = 0, records = 0, wrong = 0; };
   std::map<Cut, Row> table;

@@ -16,7 +16,7 @@
 #include "platform/itemserver/wire/sim/modbus_peer.h"
 #include "platform/itemserver/wire/sim/native_peer.h"
 #include "platform/itemserver/wire/sim/sim_machine.h"
-#include "tests/app/station_fixture.h"
+#include "tests/app/wire_station.h"
 #include "tests/platform/wire_fault_injector.h"
 
 namespace velta::test {
@@ -31,26 +31,13 @@ class StationOverWire : public ::testing::TestWithParam<Protocol> {};
 TEST_P(StationOverWire, EveryFinishedPieceIsStoredExactlyOnceAcrossFaults) {
   constexpr int kPieces = 20;
   const bool modbus = GetParam() == Protocol::Modbus;
-  QTemporaryDir root;
-  QDir().mkpath(root.path() + "/D/rododezuz/data");
-  QDir().mkpath(root.path() + "/D/rododezuz/sistem");
-
   PlcMemory memory(256, 256, 2000);
   std::unique_ptr<PeerServer> peer;
   if (modbus) peer = std::make_unique<ModbusPeer>(memory);
   else peer = std::make_unique<NativePeer>(memory, 1);
   peer->start();
   peer->setReplyDelay(4ms);  // acknowledgements often meet a read in flight
-  {
-    QFile f(root.path() + "/D/rododezuz/sistem/fatekserver.fcs");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("[server]\ndriver = %1\nhost = 127.0.0.1\nport = %2\n"
-                           "refresh-period-ms = 10\nresponse-timeout-ms = 100\n"
-                           "connect-timeout-ms = 200\nwrite-timeout-ms = 50\nrefused-write-retry-ms = 50\n")
-                .arg(modbus ? "modbus-tcp" : "native-tcp")
-                .arg(peer->port())
-                .toUtf8());
-  }
+  WireStation ws(modbus, peer->port());
 
   // The machine: a piece's first phase comes well after the station's next ticks have
   // taken the new piece's readings (the sequencer copies the previous tick's readouts).
@@ -68,25 +55,13 @@ TEST_P(StationOverWire, EveryFinishedPieceIsStoredExactlyOnceAcrossFaults) {
     }
   });
 
-  FakeClock clock(QDate(2026, 12, 9), QTime(10, 0, 0));
-  QStringList failures;
-  ScriptedDialogs dialogs;
-  ObjectRegistry registry;
-  RecordingShutdown shutdown;
-  RecordingTermination termination;
-  registerItemServer(registry, ItemServerEnvironment{DriveMap(root.path()), nullptr, &clock, {}});
   {
-    Station station({dialogs, registry, shutdown, termination, clock, RegionalSettings{},
-                     DriveMap(root.path())});
-    station.pollCycle().setFailureSink([&](const QString& r) { failures << r; });
-    station.FormCreate();
-
+    Station& station = ws.start();
     WireFaultInjector faults(*peer, modbus ? 7 : 8, modbus ? 4 : 2);
     int downTicks = 0;
     const auto end = std::chrono::steady_clock::now() + 120s;
-    while (finished < kPieces && termination.requests == 0 && std::chrono::steady_clock::now() < end) {
-      clock.time = clock.time.addMSecs(200);
-      station.Timer1Timer();
+    while (finished < kPieces && ws.termination.requests == 0 && std::chrono::steady_clock::now() < end) {
+      ws.tick();
       downTicks += station.form().statusPanel(0) == QStringLiteral("PLC BAĞLANTISI YOK");
       std::this_thread::sleep_for(10ms);
     }
@@ -98,18 +73,17 @@ TEST_P(StationOverWire, EveryFinishedPieceIsStoredExactlyOnceAcrossFaults) {
     }
     stopMachine = true;
     machineLoop.join();
-    EXPECT_TRUE(failures.isEmpty()) << failures.join("; ").toStdString();
-    EXPECT_EQ(termination.requests, 0);
+    EXPECT_TRUE(ws.failures.isEmpty()) << ws.failures.join("; ").toStdString();
+    EXPECT_EQ(ws.termination.requests, 0);
     ASSERT_GE(finished.load(), kPieces) << "the run did not finish in time";
     EXPECT_GT(downTicks, 0) << "the status never showed the link down";
     EXPECT_EQ(station.form().statusPanel(0), QStringLiteral("PLC BAĞLANTISI TAMAM"));
-    station.closeWindowComponents();
-    station.releasePlcServer();
+    ws.finish();
   }
   peer->stop();
 
   // Each record belongs to one piece by the load's grams; all four phases agree.
-  const auto records = storedRecords(root.path() + "/D/rododezuz/data/" + DailyTableName(clock));
+  const auto records = ws.todaysRecords();
   std::map<int, int> perPiece;
   for (const QStringList& r : records) {
     std::vector<int> pieces;
