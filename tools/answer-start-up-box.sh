@@ -3,12 +3,12 @@
 # OLUŞTURULMUŞ ") on a screen that nobody looks at (Xvfb): the station shows its window
 # and starts polling only once the box is answered.
 #   answer-start-up-box.sh PID    (DISPLAY names the screen; waits at most 30 s)
-# Before the box is answered the main window is not shown, so the first visible window
-# on that screen is the box.
+# The box is the visible window whose title is the program's caption "VELTA RUZEDIVE "
+# (the main window may already be shown, with a blank title, while the box waits).
 set -euo pipefail
 pid="$1"
 for _ in $(seq 300); do
-  box="$(xdotool search --onlyvisible --name '.' 2>/dev/null | head -n1 || true)"
+  box="$(xdotool search --onlyvisible --name '^VELTA RUZEDIVE $' 2>/dev/null | head -n1 || true)"
   if [ -n "$box" ]; then
     sleep 0.5   # let the box take its focus and default button
     xdotool windowfocus --sync "$box" key Return
