@@ -15,7 +15,6 @@ namespace velta {
 namespace {
 
 const QString kSnapshotFormat = QStringLiteral("Rave Snapshot File (NDR)");
-const QString kNativePrinterFormat = QStringLiteral("Native Printer Output (PRN)");
 
 QString statusText(const QString& format, int page) {
   QString s = format;
@@ -142,7 +141,8 @@ void RvProject::run(RvSystem& sys) {
     request.title = sys.TitleSetup;
     request.preselected = sys.DefaultDest();
     request.permissions = sys.SystemSetups();
-    request.fileFormats << kSnapshotFormat << kNativePrinterFormat;
+    // Only formats that can be written are offered (no snapshot or printer-file renderer
+    // exists here: offering them only led to a refusal).
     for (const ReportRenderer* r : renderers_) request.fileFormats << r->DisplayName();
     request.defaultFileName = sys.OutputFileName().isEmpty() ? QString()
                                                              : env_.drives.toHost(sys.OutputFileName());

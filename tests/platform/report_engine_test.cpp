@@ -304,9 +304,8 @@ TEST_F(RvProjectTest, OwnSystemAsksForTheOutputWithPreviewPreselected) {
   EXPECT_EQ(r.title, QStringLiteral("Output Options"));
   EXPECT_EQ(r.preselected, ReportDestination::rdPreview);
   EXPECT_EQ(r.permissions, kAllSetupPermissions);
-  EXPECT_EQ(r.fileFormats, (QStringList{QStringLiteral("Rave Snapshot File (NDR)"),
-                                        QStringLiteral("Native Printer Output (PRN)"),
-                                        QStringLiteral("Adobe Acrobat (PDF)"), QStringLiteral("Web Page (HTML)"),
+  // Only the formats it can write: NDR and PRN are not offered.
+  EXPECT_EQ(r.fileFormats, (QStringList{QStringLiteral("Adobe Acrobat (PDF)"), QStringLiteral("Web Page (HTML)"),
                                         QStringLiteral("Plain Text (TXT)")}));
   EXPECT_TRUE(dialogs.previews.empty());
   EXPECT_TRUE(dialogs.printed.empty());
