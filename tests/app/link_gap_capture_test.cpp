@@ -48,10 +48,7 @@ TEST_P(LinkGapCapture, EveryStoredPhaseHoldsWhatTheMachineHeldForIt) {
   constexpr int kPieces = kRounds * static_cast<int>(Cut::Count);
   const bool modbus = GetParam() == Protocol::Modbus;
   PlcMemory memory(256, 256, 2000);
-  std::unique_ptr<PeerServer> peer;
-  if (modbus) peer = std::make_unique<ModbusPeer>(memory);
-  else peer = std::make_unique<NativePeer>(memory, 1);
-  peer->start();
+  const std::unique_ptr<PeerServer> peer = startPeer(memory, modbus);
   const int port = peer->port();
   WireStation ws(modbus, port);
 

@@ -32,10 +32,7 @@ TEST_P(StationOverWire, EveryFinishedPieceIsStoredExactlyOnceAcrossFaults) {
   constexpr int kPieces = 20;
   const bool modbus = GetParam() == Protocol::Modbus;
   PlcMemory memory(256, 256, 2000);
-  std::unique_ptr<PeerServer> peer;
-  if (modbus) peer = std::make_unique<ModbusPeer>(memory);
-  else peer = std::make_unique<NativePeer>(memory, 1);
-  peer->start();
+  const std::unique_ptr<PeerServer> peer = startPeer(memory, modbus);
   peer->setReplyDelay(4ms);  // acknowledgements often meet a read in flight
   WireStation ws(modbus, peer->port());
 

@@ -11,9 +11,21 @@
 
 #include "app/station.h"
 #include "platform/itemserver/item_server.h"
+#include "platform/itemserver/wire/sim/modbus_peer.h"
+#include "platform/itemserver/wire/sim/native_peer.h"
 #include "tests/app/station_fixture.h"
 
 namespace velta::test {
+
+// A simulated PLC on loopback for memory, speaking Modbus TCP or the native protocol
+// (station 1), listening on a free port.
+inline std::unique_ptr<PeerServer> startPeer(PlcMemory& memory, bool modbus) {
+  std::unique_ptr<PeerServer> peer;
+  if (modbus) peer = std::make_unique<ModbusPeer>(memory);
+  else peer = std::make_unique<NativePeer>(memory, 1);
+  peer->start();
+  return peer;
+}
 
 class WireStation {
  public:
