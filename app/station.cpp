@@ -1,11 +1,13 @@
 #include "app/station.h"
 
+#include <QTimer>
+#include <cstdio>
+
 #include "output/dataset_record_source.h"
 #include "output/export_all.h"
 #include "output/one_record_sheet.h"
 #include "platform/error.h"
 #include "records/daily_file.h"
-#include "plc/sequencer.h"
 #include "records/print_buffer.h"
 #include "records/record_browser.h"
 
@@ -22,8 +24,17 @@ Station::Station(PlatformServices services)
       }) {
   Table1.setRegional(s_.regional);
   Table1.setFieldDefs(DailyFileFields());
+  // A box from inside the tick would hold the poll (Timer1 does not fire again while
+  // its own handler waits), so it is shown once the tick is over.
+  outlet_.tellOperatorAfterTick = [this](const QString& text) {
+    QTimer::singleShot(0, &afterTick_, [this, text] { s_.dialogs.showError(kApplicationTitle, text); });
+  };
+  outlet_.log = [](const QString& line) {
+    std::fprintf(stderr, "velta-station: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+  };
   poll_.setTestCycle([this] {
-    RunTestCycle({PlcServer, s_.regional, dailyFile(), poll_.readoutsCapturable()});
+    RunTestCycle({PlcServer, s_.regional, dailyFile(), poll_.readoutsCapturable(), storeTrouble_, outlet_});
   });
   Table2.setRegional(s_.regional);
   Table2.setFieldDefs(PrintBufferFields());

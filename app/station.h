@@ -3,6 +3,7 @@
 // values, the PLC server reference and the tables, and runs every handler. The
 // widgets (Form1) and the outside components are given to it, so tests run it whole
 // with fakes. UI thread only.
+#include <QObject>
 #include <functional>
 #include <memory>
 
@@ -20,6 +21,7 @@
 #include "platform/spreadsheet/spreadsheet_connection.h"
 #include "platform/termination.h"
 #include "plc/poll_cycle.h"
+#include "plc/sequencer.h"
 #include "records/daily_file.h"
 #include "records/record_table_model.h"
 #include "platform/tablestore/dataset.h"
@@ -60,6 +62,8 @@ class Station : public FormHandlers {
   // The grid's rows: the records of Table1.
   RecordTableModel& gridModel() { return gridModel_; }
   DailyFileContext dailyFile() { return {Table1, form_, s_.dialogs, s_.clock, s_.drives}; }
+  // Where the sequencer's log lines go; by default stderr.
+  void setSequencerLog(std::function<void(const QString& line)> log) { outlet_.log = std::move(log); }
 
   // FormCreate's first step: grow the window from its centre (set by the program).
   std::function<void(int durationMs)> AnimateWindow;
@@ -107,6 +111,11 @@ class Station : public FormHandlers {
   DatasetReportSource table2Report_{Table2};
   MainWindowReports reports_;
   ReportOutput reportOutput_;
+  StoreTrouble storeTrouble_;
+  SequencerOutlet outlet_;
+  // Boxes the sequencer asks for are shown from the event loop after the tick; they
+  // die with the station.
+  QObject afterTick_;
 };
 
 }  // namespace velta

@@ -2,12 +2,29 @@
 // The test-cycle sequencer: turns the PLC's handshake bits into stored test records.
 // Runs once per poll tick (step 4) on the UI thread, with no error handling of its own:
 // any failure (server call, item test, data file) goes to the tick's guard.
+#include <QString>
+#include <functional>
+
 #include "platform/clock.h"
 #include "platform/plc_item_server.h"
 #include "records/daily_file.h"
 #include "ui/form_state.h"
 
 namespace velta {
+
+// What the sequencer keeps between ticks about a piece that today's file could not take.
+struct StoreTrouble {
+  bool told = false;   // the operator has been told of the present trouble
+  int failures = 0;    // failed attempts since the last good store or opening
+  QString lastReason;  // the last failure written to the log
+};
+
+// Where the sequencer's words go. A box must wait until the tick is over (the poll goes
+// on while the operator reads it); the log is one line for the plant engineer.
+struct SequencerOutlet {
+  std::function<void(const QString& text)> tellOperatorAfterTick;
+  std::function<void(const QString& line)> log;
+};
 
 struct TestCycleContext {
   PlcServerRef& PlcServer;
@@ -16,6 +33,8 @@ struct TestCycleContext {
   // The readouts came from a good refresh of the link's present session (the poll
   // cycle tells); otherwise a phase bit at 1 is left for a later tick, unacknowledged.
   bool readoutsCapturable;
+  StoreTrouble& trouble;
+  const SequencerOutlet& outlet;
 };
 
 // Daily file check (M0), phases 1-4 (M2..M5), end of piece (M6), transfer off (M0).
@@ -24,6 +43,14 @@ struct TestCycleContext {
 // bit found at 1 while they do not (the first tick after start-up, "PLC BAĞLAN" or a
 // link gap) stays unacknowledged for that tick; the PLC keeps waiting and the next tick
 // captures it with fresh readings. One record per piece stays the rule.
+//
+// A piece that today's file cannot take (a folder or file that cannot be written, no
+// room on the disk, a file that cannot be opened) is never dropped: M6 stays
+// unacknowledged and the panel keeps the piece, so the PLC waits; every later tick
+// tries again (reopening or creating today's file when Table1 is closed), and the piece
+// is stored exactly once when the cause is gone. The operator is told once per trouble
+// (a box after the tick, naming the file and the reason); a today's file that is not
+// one of this station's is kept aside and a new one made, with a box naming both.
 //
 // Day change: when data transfer is on and Table1 still holds an earlier day's file
 // (opened by name), today's file is created when missing (without a message) and

@@ -1,5 +1,13 @@
 #include "records/daily_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+
 #include "records/date_code.h"
 
 namespace velta {
@@ -8,6 +16,9 @@ namespace {
 
 const QString kFileCreated = QStringLiteral("DOSYA OLUŞTURULDU");
 const QString kFileExisted = QStringLiteral("BUGÜN İÇİN DOSYA OLUŞTURULMUŞ ");
+// Less than this free on the data disk is as good as full: a record and its journal
+// need a few pages.
+constexpr qint64 kLowDiskBytes = 1 << 20;
 
 void openToday(const DailyFileContext& ctx, const QString& windowsDirectory, const QString& name) {
   ctx.Table1.close();
@@ -20,6 +31,15 @@ void openToday(const DailyFileContext& ctx, const QString& windowsDirectory, con
 void openToday(const DailyFileContext& ctx, const QString& windowsDirectory) {
   openToday(ctx, windowsDirectory, DailyTableName(ctx.clock));
   ClearPlcValues(ctx.form);
+}
+
+// A free name beside the file that says what it holds and when it was put aside.
+QString asideName(const QString& path, const Clock& clock) {
+  const QString stamp = QDateTime(clock.currentDate(), clock.currentTime()).toString(QStringLiteral("yyyyMMdd-HHmmss"));
+  const QString base = path + QStringLiteral(".not-a-station-data-file-") + stamp;
+  QString candidate = base;
+  for (int n = 2; QFileInfo::exists(candidate); ++n) candidate = base + u'-' + QString::number(n);
+  return candidate;
 }
 
 }  // namespace
@@ -40,6 +60,25 @@ IndexDef DailyFileIndex() { return {QStringLiteral("siraindex"), QStringLiteral(
 
 QString DailyTableName(const Clock& clock) { return MakeDateCode(clock) + QStringLiteral(".tkv"); }
 
+QString TodaysFilePath(const DailyFileContext& ctx) {
+  return Dataset::filePath(ctx.drives.toHost(kDataDirectory), DailyTableName(ctx.clock));
+}
+
+QString DescribeFileTrouble(const QString& hostFile) {
+  const QFileInfo file(hostFile);
+  const QString folder = file.absolutePath();
+  // Effective ids and capabilities, as the store's own writes see them.
+  const auto writable = [](const QString& path) {
+    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0;
+  };
+  if (!QFileInfo(folder).isDir()) return QStringLiteral("veri klasörü yok");
+  if (!writable(folder)) return QStringLiteral("veri klasörüne yazılamıyor (salt okunur)");
+  if (file.exists() && !writable(hostFile)) return QStringLiteral("dosya salt okunur");
+  const QStorageInfo disk(folder);
+  if (disk.isValid() && disk.bytesAvailable() < kLowDiskBytes) return QStringLiteral("diskte yer kalmadı");
+  return {};
+}
+
 QString DailyFileCaption(const QString& tableName) { return kCaptionPrefix + tableName.right(14); }
 
 void CreateDailyFile(const DailyFileContext& ctx) {
@@ -55,12 +94,21 @@ void CreateDailyFile(const DailyFileContext& ctx) {
 
 void OpenDailyFile(const DailyFileContext& ctx) { openToday(ctx, kDataDirectory + u'\\'); }
 
-void OpenDailyFileForNewDay(const DailyFileContext& ctx) {
+std::optional<KeptAside> OpenDailyFileKeepingPanel(const DailyFileContext& ctx) {
   const QString name = DailyTableName(ctx.clock);
   const QString directory = ctx.drives.toHost(kDataDirectory);
-  if (!Dataset::fileExists(Dataset::filePath(directory, name)))
+  const QString path = Dataset::filePath(directory, name);
+  if (!Dataset::fileExists(path)) Dataset::createTable(directory, name, DailyFileFields(), DailyFileIndex());
+  try {
+    openToday(ctx, kDataDirectory + u'\\', name);
+    return std::nullopt;
+  } catch (const ForeignFileError& e) {
+    KeptAside kept{path, asideName(path, ctx.clock), e.text()};
+    Dataset::renameFile(path, kept.aside);
     Dataset::createTable(directory, name, DailyFileFields(), DailyFileIndex());
-  openToday(ctx, kDataDirectory + u'\\', name);
+    openToday(ctx, kDataDirectory + u'\\', name);
+    return kept;
+  }
 }
 
 void OpenDailyFileAtStartUp(const DailyFileContext& ctx) { openToday(ctx, kDataDirectory); }
@@ -90,12 +138,20 @@ void AppendTestRecord(const DailyFileContext& ctx) {
     const auto& fields = DailyFileFields();
     for (int e = ctl::Edit26; e <= ctl::Edit41; ++e)
       t.setFieldText(fields[static_cast<size_t>(e - ctl::Edit26 + 2)].name, ctx.form.text(e));
+  } catch (...) {
+    // A half-filled record must not stay pending: the next append or move would post it.
+    t.cancel();
+    throw;
+  }
+  try {
     if (followNewest)
       t.post();
     else
       t.postKeepingCurrent();
+  } catch (const Error& e) {
+    t.cancel();
+    throw RecordNotStored(e.text());
   } catch (...) {
-    // A half-filled record must not stay pending: the next append or move would post it.
     t.cancel();
     throw;
   }

@@ -44,20 +44,48 @@ void CreateDailyFile(const DailyFileContext& ctx);
 // caption, ClearPlcValues. Does not create the file; when opening fails Table1 stays
 // closed with today's name set and caption and panel keep their contents.
 void OpenDailyFile(const DailyFileContext& ctx);
-// For a station running past midnight: creates today's file when it is missing (without
-// a message), then switches Table1 to it like OpenDailyFile but keeps the PLC values
-// panel, so a piece under test at midnight is stored whole in the new day's file.
-void OpenDailyFileForNewDay(const DailyFileContext& ctx);
+// A today's file that was not one of this station's, kept aside under aside (a host
+// path in the same folder) when file (today's host path) was made anew.
+struct KeptAside {
+  QString file;
+  QString aside;
+  QString reason;  // why it could not be opened
+};
+// For a station running past midnight, or one whose Table1 could not be opened: creates
+// today's file when it is missing (without a message), then switches Table1 to it like
+// OpenDailyFile but keeps the PLC values panel, so a piece under test is stored whole in
+// today's file. A today's file that is not a data file of this station (another
+// program's, other fields, empty) is never deleted: it is renamed to
+// "<name>.not-a-station-data-file-<yyyyMMdd-HHmmss>" and a new file made; the result
+// says so. Other failures (a folder that cannot be written, a busy file) raise and
+// leave Table1 closed with today's name.
+std::optional<KeptAside> OpenDailyFileKeepingPanel(const DailyFileContext& ctx);
 // The same steps with the directory as start-up spells it (no trailing backslash).
 void OpenDailyFileAtStartUp(const DailyFileContext& ctx);
 // OpenDialog1: cancel changes nothing; otherwise Table1 is reopened with the chosen
 // file's full path as its table name and the caption is set.
 void SpeedButton1Click(const DailyFileContext& ctx);
+// The file refused a record that was whole (no room on the disk, a folder or file that
+// cannot be written, an I/O error): the same record may be stored later.
+class RecordNotStored : public Error {
+ public:
+  using Error::Error;
+};
+
 // One new record from Edit25 (SERiNO) and Edit26 .. Edit41 (HAVA .. BOY3), posted. The
 // record current before stays current (the grid does not move under the operator),
 // unless it was the last one or there was none: then the new record becomes current.
-// On any failure nothing is stored and no unposted record is left in Table1.
+// On any failure nothing is stored and no unposted record is left in Table1; a failure
+// of the file to take the record raises RecordNotStored, one of the panel's values
+// (a text that is no number) the store's plain Error.
 void AppendTestRecord(const DailyFileContext& ctx);
+
+// Host path of today's file in the data folder.
+QString TodaysFilePath(const DailyFileContext& ctx);
+// Why a file may refuse to be written, in the operator's words, as far as a cheap look
+// tells (the folder missing or not writable, the file read-only, the disk full);
+// empty when none of these is seen.
+QString DescribeFileTrouble(const QString& hostFile);
 
 // kCaptionPrefix + the last 14 characters of the table name.
 QString DailyFileCaption(const QString& tableName);

@@ -20,7 +20,9 @@
 // Errors: velta::Error. Errors about the view itself carry its name and ": " in front
 // ("Table1: Cannot perform this operation on a closed dataset"); errors of a file name
 // the file. A file that fails the checks at opening is not written to, and the view
-// stays closed. UI thread only; signals are emitted synchronously.
+// stays closed; a file that is no table file of this store, or holds other fields than
+// the declared ones, raises ForeignFileError. UI thread only; signals are emitted
+// synchronously.
 #include <QByteArray>
 #include <QDate>
 #include <QObject>
@@ -41,6 +43,14 @@ namespace velta {
 namespace tablestore {
 class Db;
 }
+
+// Opening found a file that is not one of ours: not a table file of this store (another
+// program's file, an empty file, a damaged header), or a table whose fields differ from
+// the declared ones. Waiting does not mend it, unlike a busy or unwritable file.
+class ForeignFileError : public Error {
+ public:
+  using Error::Error;
+};
 
 class Dataset : public QObject {
   Q_OBJECT
@@ -76,6 +86,11 @@ class Dataset : public QObject {
   static void createTable(const QString& directory, const QString& tableName,
                           const std::vector<FieldDef>& fields,
                           const std::optional<IndexDef>& primaryIndex = std::nullopt);
+
+  // Gives a file a new name in the same file system without ever replacing a file
+  // (Error naming both when the new name is taken or the move fails); the directory
+  // is synced, so the move survives a power loss.
+  static void renameFile(const QString& hostPath, const QString& newHostPath);
 
   // After opening, the first record is current. Opening an open view does nothing.
   void open();

@@ -4,16 +4,15 @@
 // it with EFBIG as a full file system fails them with ENOSPC.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFileInfo>
-#include <csignal>
 
 #include "platform/error.h"
 #include "platform/fakes/fake_platform.h"
 #include "platform/fakes/scripted_dialogs.h"
 #include "records/daily_file.h"
+#include "../support/file_size_limit.h"
 #include "../support/temp_station.h"
 
 using namespace velta;
@@ -33,27 +32,6 @@ QString integrity(const QString& path) {
   sqlite3_close(db);
   return result;
 }
-
-// Lowers the file-size limit for its lifetime; writes past it fail instead of raising
-// SIGXFSZ.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lower = saved_;
-    lower.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lower);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*previous_)(int) = nullptr;
-};
 
 TEST(FullDisk, AFailedAppendStoresNothingAndTheFileStaysWhole) {
   test::OpenTempDir root;
@@ -76,7 +54,7 @@ TEST(FullDisk, AFailedAppendStoresNothingAndTheFileStaysWhole) {
   int stored = 5;
   QString failure;
   {
-    FileSizeLimit limit(static_cast<rlim_t>(QFileInfo(path).size()) + 8192);
+    test::FileSizeLimit limit(static_cast<rlim_t>(QFileInfo(path).size()) + 8192);
     for (int i = 0; i < 2000 && failure.isEmpty(); ++i) {
       try {
         AppendTestRecord(ctx);

@@ -1,7 +1,9 @@
 #pragma once
 // Test helpers for files: a temporary station root, file bytes, and a guard that makes
 // file permission checks apply on this thread even when the tests run as root.
+#include <linux/capability.h>
 #include <sys/fsuid.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QByteArray>
@@ -44,6 +46,30 @@ class UnprivilegedFileAccess {
 
  private:
   bool root_;
+};
+
+// While alive, this thread's file accesses obey the permission bits even as root (the
+// capabilities that override them are lowered, kept in the permitted set and raised
+// again at the end); files made meanwhile still belong to the process's user.
+class PermissionBitsApply {
+ public:
+  PermissionBitsApply() {
+    header_.version = _LINUX_CAPABILITY_VERSION_3;
+    if (syscall(SYS_capget, &header_, saved_) != 0) return;
+    __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+    lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    changed_ = syscall(SYS_capset, &header_, lowered) == 0;
+  }
+  ~PermissionBitsApply() {
+    if (changed_) syscall(SYS_capset, &header_, saved_);
+  }
+  PermissionBitsApply(const PermissionBitsApply&) = delete;
+  PermissionBitsApply& operator=(const PermissionBitsApply&) = delete;
+
+ private:
+  __user_cap_header_struct header_{};
+  __user_cap_data_struct saved_[2]{};
+  bool changed_ = false;
 };
 
 // A temporary folder that other users may enter (so permission tests mean something).
