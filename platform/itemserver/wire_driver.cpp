@@ -377,6 +377,7 @@ std::unique_ptr<ItemDriver> makeWireDriver(const ServerProject& p, const SteadyC
     s.station = p.station;
     s.responseTimeout = std::chrono::milliseconds(p.responseTimeoutMs);
     s.connectTimeout = std::chrono::milliseconds(p.connectTimeoutMs);
+    s.backoff = ReconnectSettings::forRefreshPeriod(timing.refreshPeriod);
     std::unique_ptr<ByteTransport> transport;
     if (p.driver == u"native-tcp")
       transport = std::make_unique<TcpTransport>(p.host.toStdString(), effectivePort(p));
@@ -393,6 +394,7 @@ std::unique_ptr<ItemDriver> makeWireDriver(const ServerProject& p, const SteadyC
     s.responseTimeout = std::chrono::milliseconds(p.responseTimeoutMs);
     s.coilBase = 0;
     s.registerBase = 0;
+    s.backoff = ReconnectSettings::forRefreshPeriod(timing.refreshPeriod);
     link = std::make_unique<ModbusLink>(s);
   }
   return std::make_unique<WireDriver>(std::move(link), elementOf, timing, steady, wall);

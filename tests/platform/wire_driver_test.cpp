@@ -265,9 +265,10 @@ TEST_P(WireDriverTest, EveryPieceIsStoredExactlyOnceAcrossFaults) {
     }
   });
   // Replies take a few milliseconds, so the ticks' acknowledgements often meet a read
-  // in flight.
+  // in flight. An injected exception reply to an acknowledgement is a refused write,
+  // made again at its own pace: kept short here, or forty pieces outlast the run.
   peer->setReplyDelay(4ms);
-  open();
+  open("refused-write-retry-ms = 50\n");
 
   test::WireFaultInjector faults(*peer, GetParam() == Protocol::Modbus ? 5 : 6,
                                  GetParam() == Protocol::Modbus ? 4 : 2);

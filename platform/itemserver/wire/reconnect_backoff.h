@@ -12,6 +12,7 @@
 //   answers now and then and breaks the connection in between (junk after its replies)
 //   keeps a growing wait.
 // Not thread-safe (it belongs to one link).
+#include <algorithm>
 #include <chrono>
 
 namespace velta {
@@ -20,6 +21,15 @@ struct ReconnectSettings {
   std::chrono::milliseconds initial{100};  // delay after the first failed attempt
   std::chrono::milliseconds max{3000};     // cap of the doubling delay
   int steadyRefreshes = 10;                // good refreshes in a row that reset it
+
+  // The delays in proportion to the link's refresh period: half a period and fifteen
+  // periods (100 ms and 3 s at the PLC's usual 200 ms).
+  static ReconnectSettings forRefreshPeriod(std::chrono::milliseconds period) {
+    ReconnectSettings s;
+    s.initial = std::max(std::chrono::milliseconds{5}, period / 2);
+    s.max = std::max(s.initial, period * 15);
+    return s;
+  }
 };
 
 class ReconnectBackoff {

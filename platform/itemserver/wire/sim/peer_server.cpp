@@ -63,6 +63,11 @@ void PeerServer::injectFault(PeerFault fault) {
   faults_.push_back(std::move(fault));
 }
 
+void PeerServer::discardPendingFaults() {
+  std::lock_guard lock(mutex_);
+  faults_.clear();
+}
+
 void PeerServer::reap(bool all) {
   std::list<Connection> finished;
   {

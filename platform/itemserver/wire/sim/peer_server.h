@@ -52,6 +52,8 @@ class PeerServer {
   void dropConnections();
   // Faults for the next requests, one request each, in order.
   void injectFault(PeerFault fault);
+  // Forgets the injected faults that no request has met yet.
+  void discardPendingFaults();
   // A delay before every reply from now on (0: none).
   void setReplyDelay(std::chrono::milliseconds d) { replyDelayMs_ = static_cast<int>(d.count()); }
   // From now on every write request is refused with this exception code / error digit,
