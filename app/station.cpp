@@ -70,7 +70,9 @@ void Station::SpeedButton4Click() {
   if (!table1RecordSource) return;
   const std::unique_ptr<RecordSource> table1 = table1RecordSource();
   SilentProgress silent;
-  velta::SpeedButton4Click(ExcelApplication1, *table1, exportProgress ? *exportProgress : silent);
+  const ExportAllResult result =
+      velta::SpeedButton4Click(ExcelApplication1, *table1, exportProgress ? *exportProgress : silent);
+  if (result.leftOut > 0) s_.dialogs.showMessage(kApplicationTitle, exportLeftOutText(result));
 }
 void Station::SpeedButton8Click() { velta::SpeedButton8Click(form_, s_.registry, s_.dialogs); }
 void Station::DBGrid1CellClick() { ShowSelectedRecord(Table1, form_); }

@@ -1,5 +1,7 @@
 #include "output/export_all.h"
 
+#include <algorithm>
+
 #include "platform/error.h"
 
 namespace velta {
@@ -26,7 +28,20 @@ class Finally {
 
 QString exportWindowCaption(const QString& tableName) { return tableName.right(14); }
 
-void SpeedButton4Click(SpreadsheetConnection& ExcelApplication1, RecordSource& Table1, ProgressReporter& progress) {
+QString exportLeftOutText(const ExportAllResult& result) {
+  if (result.leftOut == 0) return {};
+  return QStringLiteral("ÇALIŞMA SAYFASI DOLDU\n\nBir çalışma sayfası başlık satırıyla birlikte en fazla %1 satır "
+                        "alır. Dosyanın %2 kaydından ilk %3 kayıt aktarıldı; son %4 kayıt (%5. kayıttan "
+                        "itibaren) çalışma kitabında yok.")
+      .arg(kSheetLastRow)
+      .arg(result.exported + result.leftOut)
+      .arg(result.exported)
+      .arg(result.leftOut)
+      .arg(result.exported + 1);
+}
+
+ExportAllResult SpeedButton4Click(SpreadsheetConnection& ExcelApplication1, RecordSource& Table1,
+                                  ProgressReporter& progress) {
   SpreadsheetApplication& excel = ExcelApplication1.application();
   // Whatever happens below, the workbook made here goes to the operator.
   Finally handOver([&excel] { excel.HandOverWorkbooks(); });
@@ -51,7 +66,7 @@ void SpeedButton4Click(SpreadsheetConnection& ExcelApplication1, RecordSource& T
 
   QStringList texts;
   qint64 n = 2;
-  for (; walk->next(texts); ++n) {
+  for (; n <= kSheetLastRow && walk->next(texts); ++n) {
     if (texts.size() != fields.size())
       throw Error(QStringLiteral("Kayıt %1: %2 alan bekleniyordu, %3 geldi").arg(n - 1).arg(fields.size()).arg(texts.size()));
     const QString name = QStringLiteral("A%1").arg(n);
@@ -63,6 +78,10 @@ void SpeedButton4Click(SpreadsheetConnection& ExcelApplication1, RecordSource& T
     if ((n - 1) % kProgressEvery == 0) progress.advance(n - 1);
   }
   progress.advance(n - 2);
+  ExportAllResult result;
+  result.exported = n - 2;
+  result.leftOut = std::max<qint64>(0, total - result.exported);
+  return result;
 }
 
 }  // namespace velta

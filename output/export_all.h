@@ -7,6 +7,10 @@
 // moves. Progress is reported per record; the workbook is handed to the operator on
 // every way out (what was written stays). Automation and source failures propagate as
 // Error; there is no closing message. UI thread only.
+//
+// A sheet ends at row kSheetLastRow: records past it are not written (the walk stops
+// there) and the result counts them, so the caller can tell the operator; one sheet
+// with one heading row stays the workbook's shape.
 #include "output/record_source.h"
 #include "platform/progress_reporter.h"
 #include "platform/spreadsheet/spreadsheet_connection.h"
@@ -16,6 +20,15 @@ namespace velta {
 // The caption the export gives the new workbook's window.
 QString exportWindowCaption(const QString& tableName);
 
-void SpeedButton4Click(SpreadsheetConnection& ExcelApplication1, RecordSource& Table1, ProgressReporter& progress);
+struct ExportAllResult {
+  qint64 exported = 0;   // records written, rows 2 .. exported + 1
+  qint64 leftOut = 0;    // records that did not fit on the sheet
+};
+
+ExportAllResult SpeedButton4Click(SpreadsheetConnection& ExcelApplication1, RecordSource& Table1,
+                                  ProgressReporter& progress);
+
+// What the operator is told when records did not fit (empty when all did).
+QString exportLeftOutText(const ExportAllResult& result);
 
 }  // namespace velta

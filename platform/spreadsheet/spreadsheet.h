@@ -12,6 +12,10 @@
 
 namespace velta {
 
+// The last row and column of a sheet.
+inline constexpr int kSheetLastRow = 1048576;
+inline constexpr int kSheetLastColumn = 16384;
+
 class SpreadsheetFont;
 class SpreadsheetWindow;
 class SpreadsheetWorkbook;
@@ -47,7 +51,7 @@ class SpreadsheetWindow {
 class SpreadsheetWorksheet {
  public:
   virtual ~SpreadsheetWorksheet() = default;
-  // Rows 1 .. 1048576, columns 1 .. 16384.
+  // Rows 1 .. kSheetLastRow, columns 1 .. kSheetLastColumn.
   virtual std::shared_ptr<SpreadsheetRange> Cells(const Variant& row, const Variant& column) = 0;
   virtual void putCells(const Variant& row, const Variant& column, const Variant& value) = 0;
   virtual std::shared_ptr<SpreadsheetRange> Columns() = 0;

@@ -15,8 +15,8 @@ namespace velta {
 
 namespace {
 
-constexpr int kMaxRow = 1048576;
-constexpr int kMaxColumn = 16384;
+constexpr int kMaxRow = kSheetLastRow;
+constexpr int kMaxColumn = kSheetLastColumn;
 
 qint64 wholeNumber(const Variant& v, const char* what) {
   if (v.type() == Variant::Type::Int) return v.asInt();
