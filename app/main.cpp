@@ -6,6 +6,7 @@
 #include "app/program.h"
 #include "app/station_root.h"
 #include "platform/itemserver/item_server.h"
+#include "platform/logind_shutdown.h"
 #include "platform/qt_operator_dialogs.h"
 #include "platform/qt_progress_reporter.h"
 #include "platform/qt_termination.h"

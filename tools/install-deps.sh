@@ -12,6 +12,8 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick poppler-utils unzip
+  # a logind stand-in on the power-off test's private D-Bus bus
+  python3-dbusmock
   # run time: a virtual screen (and its key presser) for a PC without one, the fonts, the desktop's
   # opener for workbooks
   xvfb xauth xdotool dbus fonts-liberation2 fonts-dejavu-core xdg-utils qt6-translations-l10n
