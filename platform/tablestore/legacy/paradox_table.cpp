@@ -555,9 +555,10 @@ QByteArray readWholeFile(const QString& path) {
   if (!info.isFile()) throw fileError(path, QStringLiteral("it is not a file"));
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) throw fileError(path, f.errorString());
-  QByteArray bytes = f.read(kMaxFileBytes + 1);
+  if (f.size() > kMaxFileBytes) throw fileError(path, QStringLiteral("it is far larger than any daily file"));
+  QByteArray bytes = f.readAll();
   if (f.error() != QFileDevice::NoError) throw fileError(path, f.errorString());
-  if (bytes.size() > kMaxFileBytes)
+  if (bytes.size() > kMaxFileBytes)  // grown meanwhile
     throw fileError(path, QStringLiteral("it is far larger than any daily file"));
   return bytes;
 }

@@ -154,6 +154,7 @@ void writeParadox(const QString& path, const FixtureTable& table) {
   // again with every record.
   px->px_head->px_doscodepage = table.codePage;
   if (table.blockKiB > 0) px->px_head->px_maxtablesize = table.blockKiB;
+  px->px_head->px_fileversion = table.paradoxVersion;
   PX_set_tablename(px, "DAILY");  // writes the header now, for a table without records too
 
   int recordSize = 0;

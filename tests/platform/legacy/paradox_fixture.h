@@ -43,6 +43,7 @@ struct FixtureTable {
   std::vector<FixtureRow> rows;
   int codePage = 1254;   // written into the header
   int blockKiB = 0;      // 0: as pxlib chooses (16 KiB for the daily layout)
+  int paradoxVersion = 70;  // pxlib writes 70 (header byte 0x0C) or 50 (0x0B, shorter table name)
   std::vector<int> deletions;  // positions deleted one after another once all rows are in
 };
 

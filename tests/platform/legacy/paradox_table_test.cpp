@@ -90,6 +90,10 @@ QByteArray writtenBytes(const FixtureTable& t, const QTemporaryDir& dir) {
   return test::fileBytes(path);
 }
 
+// The daily layout's field names start after the field descriptions, the name pointers
+// and the table name (261 bytes in a version 7 table as pxlib writes it).
+constexpr int kNamesStart = off::kFieldInfo + 18 * 2 + 4 + 18 * 4 + 261;
+
 // ---------------------------------------------------------------------------------------
 
 struct Layout {
@@ -153,6 +157,30 @@ TEST(DailyFileBlocks, RecordsFollowTheBlockChainNotThePlaceOfTheBlocks) {
   const ParadoxTable table = readParadoxTable(path);
   EXPECT_TRUE(table.problems.isEmpty()) << joined(table.problems);
   expectRecords(table, expected);
+}
+
+TEST(DailyFileVersions, AParadox5TableReadsLikeAParadox7One) {
+  // Version 5 headers hold a 79-byte table name (261 from version 7 on), so the field
+  // names start elsewhere.
+  QTemporaryDir dir;
+  FixtureTable t = dailyTable(20, 1);
+  t.paradoxVersion = 50;
+  const QString path = dir.filePath(QStringLiteral("v5.tkv"));
+  test::writeParadox(path, t);
+  QByteArray bytes = test::fileBytes(path);
+  ASSERT_EQ(bytes.at(off::kVersion), 0x0B);
+  // pxlib rewrites its header in place: the version 7 layout of its first write (names
+  // after a 261-byte table name) stays behind the shorter one. Cleared, so that only the
+  // version 5 layout can be read.
+  const auto g = test::geometryOf(bytes);
+  bytes.replace(kNamesStart, int(g.headerSize) - kNamesStart, QByteArray(int(g.headerSize) - kNamesStart, '\0'));
+  test::writeBytes(path, bytes);
+
+  const ParadoxTable table = readParadoxTable(path);
+  EXPECT_TRUE(table.problems.isEmpty()) << joined(table.problems);
+  ASSERT_EQ(table.fields.size(), 18u);
+  EXPECT_EQ(table.fields[17].name, QStringLiteral("BOY3"));
+  expectRecords(table, t.rows);
 }
 
 TEST(DailyFileIndex, AMissingOrStaleIndexFileChangesNothing) {
@@ -269,6 +297,10 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"logical_empty", kLogical, Cell::empty()},
         ValueCase{"logical_false_stored", kLogical, Cell::logical(false)},
         ValueCase{"logical_true", kLogical, Cell::logical(true)},
+        ValueCase{"timestamp_as_stored_bytes", FixtureField{"ZAMAN", pxfTimestamp, 8},
+                  Cell::raw(QByteArray("\xC2\xCC\xE4\x5B\x40\x00\x00\x00", 8),
+                            QByteArray("\xC2\xCC\xE4\x5B\x40\x00\x00\x00", 8))},
+        ValueCase{"bytes_empty", FixtureField{"HAM", pxfBytes, 4}, Cell::empty()},
         ValueCase{"alpha_empty", kAlpha, Cell::empty()},
         ValueCase{"alpha_zero_digit", kAlpha, Cell::text("0", QStringLiteral("0"))},
         ValueCase{"alpha_a_space", kAlpha, Cell::text(" ", QStringLiteral(" "))}),
@@ -419,6 +451,21 @@ TEST(CodePageText, TheHeadersCodePageIsTrustedWhenKnownElse1254) {
   }
 }
 
+TEST(CodePageText, AFileFullOfUndefinedBytesGivesABoundedList) {
+  QTemporaryDir dir;
+  FixtureTable t;
+  t.fields = {kAlpha};
+  for (int i = 0; i < 300; ++i) t.rows.push_back({Cell::raw(QByteArray("\x81"), QString(QChar(0xFFFD)))});
+  const QString path = dir.filePath(QStringLiteral("undefined.tkv"));
+  test::writeParadox(path, t);
+  const ParadoxTable table = readParadoxTable(path);
+  expectRecords(table, t.rows);
+  ASSERT_EQ(table.problems.size(), 201) << joined(table.problems);
+  EXPECT_TRUE(table.problems[0].contains(QStringLiteral("record 1 ")));
+  EXPECT_TRUE(table.problems[199].contains(QStringLiteral("record 200 ")));
+  EXPECT_TRUE(table.problems[200].contains(QStringLiteral("100 more"))) << table.problems[200].toStdString();
+}
+
 // ---------------------------------------------------------------------------------------
 // Damaged files. The base: 60 daily records in 1 KiB blocks, 6 a block, 10 blocks.
 
@@ -436,9 +483,6 @@ Rows blocks(const Rows& all, std::initializer_list<int> numbers) {
 
 Rows firstRows(const Rows& all, int count) { return Rows(all.begin(), all.begin() + count); }
 
-// The field names start after the field descriptions, the name pointers and the
-// table name (261 bytes in a version 7 table as pxlib writes it).
-constexpr int kNamesStart = off::kFieldInfo + 18 * 2 + 4 + 18 * 4 + 261;
 
 struct DamageCase {
   const char* name;
