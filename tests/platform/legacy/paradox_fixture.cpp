@@ -3,7 +3,6 @@
 #include <stdio.h>
 
 #include <QFile>
-#include <cfloat>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
