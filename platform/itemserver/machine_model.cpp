@@ -43,7 +43,13 @@ void MachineModel::switchOn(Ms now) {
 
 void MachineModel::step(Ms now) {
   if (bitSet_ && !memory_.bit(2 + stage_)) acknowledged(now);
-  if (!bitSet_ && now >= dueAt_) {
+  // Exact readings stand a whole phase interval before their bit, as a PLC writes its
+  // registers before it raises the bit, even when this step comes late (a busy machine
+  // would otherwise publish both at once).
+  const bool readingsStood = !settings_.exactReadings || stage_ == 4 ||
+                             (pressShown_ == stage_ + 1 && now >= pressShownAt_ + Ms(settings_.phaseIntervalMs));
+  if (!bitSet_ && now >= dueAt_ && !readingsStood) updateReadings(now);
+  if (!bitSet_ && now >= dueAt_ && readingsStood) {
     updateReadings(now);
     memory_.setBit(2 + stage_, true);
     bitSet_ = true;
@@ -76,6 +82,10 @@ void MachineModel::updateReadings(Ms now) {
     // The piece's phase readings stand from a phase interval before its first bit.
     const bool inPress = stage_ < 4 && (stage_ > 0 || bitSet_ || now + Ms(settings_.phaseIntervalMs) >= dueAt_);
     const int p = inPress ? stage_ + 1 : 0;
+    if (p != pressShown_) {
+      pressShown_ = p;
+      pressShownAt_ = now;
+    }
     const int n = piece_ % 1000;
     memory_.setRegister(kR5, static_cast<quint16>(10000 * p + n));
     memory_.setRegister(kR7, static_cast<quint16>(10000 * p + 5000 + n));

@@ -35,7 +35,8 @@ struct MachineSettings {
   // acknowledgement until the phase's own, so a test can tell every stored value's
   // moment: with n = piece mod 1000 and p = the phase (1..4; 0 between phases of no
   // piece and while M6 waits), R5 = 10000p + n, R7 = 10000p + 5000 + n,
-  // R8 = 10000p + 2000 + n, load = (1000p + n) * 1000 + n.
+  // R8 = 10000p + 2000 + n, load = (1000p + n) * 1000 + n. A phase's readings stand
+  // at least a phase interval before its bit.
   bool exactReadings = false;
 };
 
@@ -85,6 +86,8 @@ class MachineModel {
   int stage_ = 0;
   bool bitSet_ = false;
   Ms dueAt_{0};  // when the bit of the current stage is set
+  int pressShown_ = 0;  // exact readings: the phase whose readings stand (1..4), 0 for none
+  Ms pressShownAt_{0};  // since when
   int finished_ = 0;
   long long lastSample_ = -1;
 };

@@ -54,7 +54,10 @@ TEST_P(LinkGapCapture, EveryStoredPhaseHoldsWhatTheMachineHeldForIt) {
 
   MachineSettings ms;
   ms.pieceIntervalMs = 150;
-  ms.phaseIntervalMs = 30;  // shorter than an outage: the machine moves on while the link is down
+  // Shorter than an outage, so the machine moves on while the link is down; long enough
+  // that a refresh comes between a phase's readings and its bit even on a loaded machine
+  // (the station captures the readings the tick before showed, as the PLC expects).
+  ms.phaseIntervalMs = 60;
   ms.exactReadings = true;
   std::atomic<int> finished{0};
   SimMachine machine(memory, ms, [&](int n) { finished = n; });
@@ -75,7 +78,7 @@ TEST_P(LinkGapCapture, EveryStoredPhaseHoldsWhatTheMachineHeldForIt) {
   std::atomic<int> cutRequests{0}, cutsMade{0};
   std::thread cutter([&] {
     std::mt19937 rng(modbus ? 11 : 12);
-    std::uniform_int_distribution<int> outage(60, 140);
+    std::uniform_int_distribution<int> outage(80, 160);
     int done = 0;
     while (!stop) {
       if (cutRequests > done) {
