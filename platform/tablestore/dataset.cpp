@@ -26,29 +26,7 @@ namespace {
 const char* const kTable = tablestore::kRecordsTable;
 using tablestore::columnValue;
 using tablestore::quoted;
-
-void bindValue(sqlite3_stmt* st, int param, const QVariant& v, FieldKind kind) {
-  if (!v.isValid()) {
-    sqlite3_bind_null(st, param);
-    return;
-  }
-  switch (kind) {
-    case FieldKind::Float: sqlite3_bind_double(st, param, v.toDouble()); return;
-    case FieldKind::AutoInc:
-    case FieldKind::Integer: sqlite3_bind_int64(st, param, v.toLongLong()); return;
-    case FieldKind::Text:
-    case FieldKind::Date:
-    case FieldKind::Time: {
-      QString s;
-      if (kind == FieldKind::Text) s = v.toString();
-      else if (kind == FieldKind::Date) s = v.toDate().toString(Qt::ISODate);
-      else s = v.toTime().toString(Qt::ISODateWithMs);
-      const QByteArray u = s.toUtf8();
-      sqlite3_bind_text(st, param, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
-      return;
-    }
-  }
-}
+using tablestore::bindValue;
 
 // Counts the view's nested notifications, so observers can tell own changes apart.
 struct ChangingScope {
@@ -85,6 +63,10 @@ void Dataset::requireNotEmpty() const {
   if (keys_.empty()) throw viewError(QStringLiteral("Cannot perform this operation on an empty dataset"));
 }
 
+void Dataset::requireWritable() const {
+  if (readOnly_) throw viewError(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
 void Dataset::setFieldDefs(std::vector<FieldDef> fields) {
   if (active()) throw viewError(QStringLiteral("Cannot perform this operation on an open dataset"));
   declared_ = std::move(fields);
@@ -118,6 +100,10 @@ void Dataset::open() {
     db_.reset();
     keys_.clear();
     fields_ = declared_;
+    openPath_.clear();
+    scratch_.reset();
+    readOnly_ = false;
+    readProblems_.clear();
     emit reset();
     throw;
   }
@@ -143,6 +129,9 @@ void Dataset::close() {
   eof_ = true;
   fields_ = declared_;
   openPath_.clear();
+  scratch_.reset();
+  readOnly_ = false;
+  readProblems_.clear();
   emit reset();
   emit currentChanged(-1);
 }
@@ -236,6 +225,7 @@ void Dataset::startNew() {
 
 void Dataset::append() {
   requireActive();
+  requireWritable();
   checkBrowseMode();
   startNew();
 }
@@ -244,6 +234,7 @@ void Dataset::insert() { append(); }
 
 void Dataset::edit() {
   requireActive();
+  requireWritable();
   if (state_ == State::Edit || state_ == State::Insert) return;
   if (keys_.empty()) {
     startNew();
@@ -332,6 +323,7 @@ void Dataset::cancel() {
 
 void Dataset::deleteRecord() {
   requireActive();
+  requireWritable();
   if (state_ == State::Insert) {
     cancel();
     return;

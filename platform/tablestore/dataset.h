@@ -27,6 +27,7 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTime>
 #include <QVariant>
 #include <list>
@@ -97,6 +98,11 @@ class Dataset : public QObject {
   // Drops an unposted change. Closing a closed view does nothing.
   void close();
   bool active() const { return state_ != State::Inactive; }
+  // A table of the previous station program (a Paradox table) opens read-only: its
+  // records are read whole into a scratch table file when it is opened; every change
+  // raises. readProblems() says what a damaged one lost (empty when it was read whole).
+  bool readOnly() const { return readOnly_; }
+  const QStringList& readProblems() const { return readProblems_; }
   State state() const { return state_; }
 
   // Navigation. A pending change is posted first when modified, else dropped.
@@ -191,6 +197,7 @@ class Dataset : public QObject {
   Error viewError(const QString& text) const;
   void requireActive() const;
   void requireNotEmpty() const;
+  void requireWritable() const;
   void checkBrowseMode();
   void setCurrent(int index);
   void postRecord(bool insertedBecomesCurrent);
@@ -214,7 +221,10 @@ class Dataset : public QObject {
   int autoIncField_ = -1;
   QString directory_;
   QString tableName_;
-  QString openPath_;
+  QString openPath_;  // the file the view reads (the scratch copy of a read-only one)
+  std::unique_ptr<QTemporaryDir> scratch_;
+  bool readOnly_ = false;
+  QStringList readProblems_;
 
   std::unique_ptr<tablestore::Db> db_;
   State state_ = State::Inactive;

@@ -14,6 +14,8 @@
 #include <cstring>
 
 #include "platform/tablestore/sqlite_handle.h"
+#include "platform/tablestore/legacy/legacy_copy.h"
+#include "platform/tablestore/legacy/paradox_table.h"
 #include "platform/tablestore/table_file.h"
 
 // The files of the store: names, creating a table file, the checks at opening, and
@@ -56,17 +58,6 @@ std::optional<FieldDef> fieldFromColumn(const QString& name, const QString& decl
   }
   return std::nullopt;
 }
-
-// The header of a Paradox table: header size a multiple of 2048 at offset 2, file type
-// 0 or 2 at offset 4, block size code 1..32 at offset 5, version 3..12 at offset 0x39.
-bool looksLikeParadox(const QByteArray& head) {
-  if (head.size() < 0x3A) return false;
-  const auto b = [&head](int i) { return static_cast<unsigned char>(head[i]); };
-  const unsigned headerSize = b(2) | (b(3) << 8);
-  return headerSize != 0 && headerSize % 0x800 == 0 && (b(4) == 0 || b(4) == 2) && b(5) >= 1 &&
-         b(5) <= 32 && b(0x39) >= 3 && b(0x39) <= 12;
-}
-
 
 void syncDirectory(const QString& dir) {
   const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
@@ -190,15 +181,29 @@ void Dataset::validateFile(const QString& path) {
     if (head.isEmpty() && f.error() != QFileDevice::NoError) throw fail(f.errorString());
   }
   if (head.isEmpty()) throw foreign(QStringLiteral("the file is empty; it holds no table"));
+  QString tablePath = path;
   if (!head.startsWith(QByteArray("SQLite format 3\0", 16))) {
-    if (looksLikeParadox(head))
-      throw foreign(QStringLiteral("it is a table in the old Paradox format, which this station cannot open"));
-    throw foreign(QStringLiteral("it is not a data file of this station"));
+    if (!legacy::looksLikeParadox(head)) throw foreign(QStringLiteral("it is not a data file of this station"));
+    // The previous program's table: read whole into a scratch table file of ours, which
+    // the view (and its snapshots) then read; the table itself is never written.
+    auto scratch = std::make_unique<QTemporaryDir>();
+    if (!scratch->isValid()) throw fail(QStringLiteral("no scratch folder for reading it: %1").arg(scratch->errorString()));
+    const QString copy = scratch->filePath(QStringLiteral("copy.db"));
+    legacy::LegacyCopy read;
+    try {
+      read = legacy::CopyLegacyTable(path, copy, declared_, std::nullopt, false);
+    } catch (const ForeignFileError& e) {
+      throw e.text().startsWith(QStringLiteral("Cannot ")) ? e : ForeignFileError(viewError(e.text()).text());
+    }
+    scratch_ = std::move(scratch);
+    readOnly_ = true;
+    readProblems_ = read.problems;
+    tablePath = copy;
   }
 
   // Read-write without create: nothing is written until the checks below have passed.
   auto db = std::make_unique<Db>();
-  db->open(path, SQLITE_OPEN_READWRITE, QStringLiteral("open"));
+  db->open(tablePath, SQLITE_OPEN_READWRITE, QStringLiteral("open"));
   QString tableSql;
   bool found = false;
   try {
@@ -271,7 +276,7 @@ void Dataset::validateFile(const QString& path) {
   for (size_t i = 0; i < fields_.size(); ++i)
     if (fileFields[static_cast<size_t>(columnOf_[i])].kind == FieldKind::AutoInc) autoIncField_ = static_cast<int>(i);
   db_ = std::move(db);
-  openPath_ = path;
+  openPath_ = tablePath;
 }
 
 

@@ -30,4 +30,27 @@ QVariant columnValue(sqlite3_stmt* st, int col, FieldKind kind) {
   return {};
 }
 
+void bindValue(sqlite3_stmt* st, int param, const QVariant& v, FieldKind kind) {
+  if (!v.isValid()) {
+    sqlite3_bind_null(st, param);
+    return;
+  }
+  switch (kind) {
+    case FieldKind::Float: sqlite3_bind_double(st, param, v.toDouble()); return;
+    case FieldKind::AutoInc:
+    case FieldKind::Integer: sqlite3_bind_int64(st, param, v.toLongLong()); return;
+    case FieldKind::Text:
+    case FieldKind::Date:
+    case FieldKind::Time: {
+      QString s;
+      if (kind == FieldKind::Text) s = v.toString();
+      else if (kind == FieldKind::Date) s = v.toDate().toString(Qt::ISODate);
+      else s = v.toTime().toString(Qt::ISODateWithMs);
+      const QByteArray u = s.toUtf8();
+      sqlite3_bind_text(st, param, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+      return;
+    }
+  }
+}
+
 }  // namespace velta::tablestore

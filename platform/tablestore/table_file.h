@@ -21,4 +21,8 @@ QByteArray quoted(const QString& identifier);
 // double, QString, QDate, QTime); an invalid QVariant for SQL NULL.
 QVariant columnValue(sqlite3_stmt* st, int col, FieldKind kind);
 
+// Binds a value of the field's kind (an invalid QVariant binds NULL); dates as
+// yyyy-MM-dd, times as hh:mm:ss[.zzz].
+void bindValue(sqlite3_stmt* st, int param, const QVariant& v, FieldKind kind);
+
 }  // namespace velta::tablestore
