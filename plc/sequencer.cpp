@@ -90,7 +90,7 @@ void checkDailyFile(const TestCycleContext& ctx) {
   const DailyFileContext& df = ctx.dailyFile;
   const QString today = DailyTableName(df.clock);
   const QString current = df.Table1.tableName();
-  if (current == today && df.Table1.active()) return;
+  if (current == today && df.Table1.active() && !df.Table1.readOnly()) return;
   if (current != today && !openedByName(current)) {
     // A file chosen in the dialog: back to today's, panel cleared.
     try {
@@ -108,7 +108,8 @@ void checkDailyFile(const TestCycleContext& ctx) {
 // The panel's piece into today's file; false when the file could not take it.
 bool storePiece(const TestCycleContext& ctx) {
   const DailyFileContext& df = ctx.dailyFile;
-  if (!df.Table1.active() && !openTodaysFile(ctx, true)) return false;
+  // A closed Table1, or one on a file that is only read: today's own file first.
+  if ((!df.Table1.active() || df.Table1.readOnly()) && !openTodaysFile(ctx, true)) return false;
   try {
     AppendTestRecord(df);
   } catch (const RecordNotStored& e) {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <algorithm>
 
 #include "records/date_code.h"
 
@@ -34,9 +35,9 @@ void openToday(const DailyFileContext& ctx, const QString& windowsDirectory) {
 }
 
 // A free name beside the file that says what it holds and when it was put aside.
-QString asideName(const QString& path, const Clock& clock) {
+QString asideName(const QString& path, const QString& what, const Clock& clock) {
   const QString stamp = QDateTime(clock.currentDate(), clock.currentTime()).toString(QStringLiteral("yyyyMMdd-HHmmss"));
-  const QString base = path + QStringLiteral(".not-a-station-data-file-") + stamp;
+  const QString base = path + u'.' + what + u'-' + stamp;
   QString candidate = base;
   for (int n = 2; QFileInfo::exists(candidate); ++n) candidate = base + u'-' + QString::number(n);
   return candidate;
@@ -99,16 +100,21 @@ std::optional<KeptAside> OpenDailyFileKeepingPanel(const DailyFileContext& ctx) 
   const QString directory = ctx.drives.toHost(kDataDirectory);
   const QString path = Dataset::filePath(directory, name);
   if (!Dataset::fileExists(path)) Dataset::createTable(directory, name, DailyFileFields(), DailyFileIndex());
+  std::optional<KeptAside> kept;
   try {
     openToday(ctx, kDataDirectory + u'\\', name);
-    return std::nullopt;
+    if (!ctx.Table1.readOnly()) return std::nullopt;
+    // The previous program's table under today's name: read, but never written to.
+    ctx.Table1.close();
+    kept = KeptAside{path, asideName(path, QStringLiteral("old-station-file"), ctx.clock),
+                     QStringLiteral("it is a table of the previous station program, which is only read")};
   } catch (const ForeignFileError& e) {
-    KeptAside kept{path, asideName(path, ctx.clock), e.text()};
-    Dataset::renameFile(path, kept.aside);
-    Dataset::createTable(directory, name, DailyFileFields(), DailyFileIndex());
-    openToday(ctx, kDataDirectory + u'\\', name);
-    return kept;
+    kept = KeptAside{path, asideName(path, QStringLiteral("not-a-station-data-file"), ctx.clock), e.text()};
   }
+  Dataset::renameFile(path, kept->aside);
+  Dataset::createTable(directory, name, DailyFileFields(), DailyFileIndex());
+  openToday(ctx, kDataDirectory + u'\\', name);
+  return kept;
 }
 
 void OpenDailyFileAtStartUp(const DailyFileContext& ctx) { openToday(ctx, kDataDirectory); }
@@ -125,6 +131,18 @@ void SpeedButton1Click(const DailyFileContext& ctx) {
   ctx.Table1.setTableName(*chosen);
   ctx.Table1.open();
   ctx.form.setCaption(DailyFileCaption(ctx.Table1.tableName()));
+  // A damaged old file opens with what could be read; the operator must know it is not whole.
+  const QStringList& problems = ctx.Table1.readProblems();
+  if (!problems.isEmpty()) {
+    constexpr int kShown = 5;
+    QString text = QStringLiteral("ESKİ DOSYA EKSİK OKUNDU\n\nDosya: %1\nOkunan kayıt: %2\nSorun sayısı: %3\n")
+                       .arg(ctx.Table1.filePath())
+                       .arg(ctx.Table1.recordCount())
+                       .arg(problems.size());
+    for (int i = 0; i < std::min<int>(kShown, static_cast<int>(problems.size())); ++i) text += u'\n' + problems[i];
+    if (problems.size() > kShown) text += QStringLiteral("\n... (%1 sorun daha)").arg(problems.size() - kShown);
+    ctx.dialogs.showError(kApplicationTitle, text);
+  }
 }
 
 void AppendTestRecord(const DailyFileContext& ctx) {

@@ -56,14 +56,16 @@ struct KeptAside {
 // OpenDailyFile but keeps the PLC values panel, so a piece under test is stored whole in
 // today's file. A today's file that is not a data file of this station (another
 // program's, other fields, empty) is never deleted: it is renamed to
-// "<name>.not-a-station-data-file-<yyyyMMdd-HHmmss>" and a new file made; the result
-// says so. Other failures (a folder that cannot be written, a busy file) raise and
+// "<name>.not-a-station-data-file-<yyyyMMdd-HHmmss>" and a new file made; a table of the
+// previous station program, which is only ever read, likewise as
+// "<name>.old-station-file-<yyyyMMdd-HHmmss>"; the result says so. Other failures (a folder that cannot be written, a busy file) raise and
 // leave Table1 closed with today's name.
 std::optional<KeptAside> OpenDailyFileKeepingPanel(const DailyFileContext& ctx);
 // The same steps with the directory as start-up spells it (no trailing backslash).
 void OpenDailyFileAtStartUp(const DailyFileContext& ctx);
 // OpenDialog1: cancel changes nothing; otherwise Table1 is reopened with the chosen
-// file's full path as its table name and the caption is set.
+// file's full path as its table name and the caption is set. An old program's file that
+// could be read only in part is shown with an error box that says so (what was lost).
 void SpeedButton1Click(const DailyFileContext& ctx);
 // The file refused a record that was whole (no room on the disk, a folder or file that
 // cannot be written, an I/O error): the same record may be stored later.

@@ -1,5 +1,9 @@
 #include "records/print_buffer.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <cstdio>
+
 #include "records/daily_file.h"
 #include "records/date_code.h"
 
@@ -23,7 +27,20 @@ const RegionalSettings kSerialForm{u'.', u'.', RegionalSettings::DateOrder::DayM
 }  // namespace
 
 void PreparePrintBuffer(const PrintBufferContext& ctx) {
-  if (!Dataset::fileExists(ctx.drives.toHost(kPrintBufferFile)))
+  const QString path = ctx.drives.toHost(kPrintBufferFile);
+  if (Dataset::isOldProgramTable(path)) {
+    // The previous program's print buffer, left in the system folder: ours takes its
+    // place, and the old one is kept under a name that says what it is.
+    const QString base = path + QStringLiteral(".old-station-file-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = base;
+    for (int n = 2; QFileInfo::exists(aside); ++n) aside = base + u'-' + QString::number(n);
+    ctx.Table2.close();
+    Dataset::renameFile(path, aside);
+    std::fprintf(stderr, "velta-station: the previous program's print buffer %s is kept as %s; a new one is made\n",
+                 qPrintable(path), qPrintable(aside));
+  }
+  if (!Dataset::fileExists(path))
     Dataset::createTable(ctx.drives.toHost(kSystemDirectory), kPrintBufferTable, PrintBufferFields());
   FillPrintBuffer(ctx);
 }

@@ -37,7 +37,9 @@ struct PrintBufferContext {
   const DriveMap& drives;
 };
 
-// Creates Print.db (no index, nothing shown) when missing, then FillPrintBuffer. On
+// Creates Print.db (no index, nothing shown) when missing, then FillPrintBuffer. A
+// Print.db of the previous station program is first renamed to
+// "Print.db.old-station-file-<yyyyMMdd-HHmmss>" (never deleted; one stderr line). On
 // return Table2 is open on the file and its first record holds the detail panel's values,
 // posted, and the operator has closed "Kayıtlar aktarıldı ".
 void PreparePrintBuffer(const PrintBufferContext& ctx);

@@ -53,6 +53,13 @@ bool deleteConfirmed(const RecordBrowserContext& ctx, const ConfirmedRecord& tar
   return true;
 }
 
+// The previous program's files are records of parts already shipped: never changed.
+bool refusedAsReadOnly(const RecordBrowserContext& ctx) {
+  if (!ctx.Table1.active() || !ctx.Table1.readOnly()) return false;
+  ctx.dialogs.showMessage(kApplicationTitle, kLegacyFileReadOnly);
+  return true;
+}
+
 }  // namespace
 
 void ShowSelectedRecord(Dataset& Table1, FormState& form) {
@@ -68,6 +75,7 @@ void SpeedButton5Click(const RecordBrowserContext& ctx) {
     ctx.dialogs.showMessage(kApplicationTitle, kSelectRecord);
     return;
   }
+  if (refusedAsReadOnly(ctx)) return;
   const ConfirmedRecord target = confirmedRecord(ctx.Table1);
   if (!ctx.dialogs.askYesNo(kDeleteCaption, kDeleteQuestion)) return;
   if (deleteConfirmed(ctx, target)) ctx.dialogs.showMessage(kApplicationTitle, kRecordDeleted);
@@ -75,6 +83,7 @@ void SpeedButton5Click(const RecordBrowserContext& ctx) {
 
 void DBGrid1CtrlDelete(const RecordBrowserContext& ctx) {
   if (ctx.Table1.isEmpty()) return;  // closed or without records
+  if (refusedAsReadOnly(ctx)) return;
   const ConfirmedRecord target = confirmedRecord(ctx.Table1);
   if (!ctx.dialogs.askOkCancel(kGridDeleteCaption, kGridDeleteQuestion)) return;
   deleteConfirmed(ctx, target);

@@ -7,7 +7,9 @@
 // button or Ctrl+Delete: poll ticks run while the confirmation box waits and may append a
 // record (which becomes current) or switch Table1 to another file. After the answer the
 // confirmed record is deleted if Table1 still has the same file open; otherwise nothing
-// is deleted and the operator is told so (kFileChangedNothingDeleted).
+// is deleted and the operator is told so (kFileChangedNothingDeleted). A file of the
+// previous station program (open read-only) is never asked about: the operator is told
+// at once that its records cannot be deleted (kLegacyFileReadOnly).
 //
 // Errors of the table store go to the caller as velta::Error (for instance
 // "Table1: Cannot perform this operation on an empty dataset"). Boxes go through
@@ -28,6 +30,8 @@ inline const QString kGridDeleteCaption = QStringLiteral("Confirm");
 inline const QString kGridDeleteQuestion = QStringLiteral("Delete record?");
 inline const QString kFileChangedNothingDeleted =
     QStringLiteral("Onay beklenirken açık veri dosyası değişti; hiçbir kayıt silinmedi.");
+inline const QString kLegacyFileReadOnly =
+    QStringLiteral("Bu dosya eski istasyon programının veri dosyası: kayıtları yalnızca okunur, silinemez.");
 
 // What the browser works on; everything outlives the call.
 struct RecordBrowserContext {

@@ -82,6 +82,9 @@ class Dataset : public QObject {
 
   // File test: true when a file of that name exists.
   static bool fileExists(const QString& hostPath);
+  // True when the file is a table of the previous station program (a Paradox table),
+  // told by its first bytes; false for anything else or a file that cannot be read.
+  static bool isOldProgramTable(const QString& hostPath);
   // Creates an empty table file; refuses to replace an existing file. Fields in order;
   // an optional primary index over one AutoInc or Integer field. The view is not opened.
   static void createTable(const QString& directory, const QString& tableName,

@@ -87,6 +87,12 @@ bool Dataset::fileExists(const QString& hostPath) {
   return fi.exists() && !fi.isDir();
 }
 
+bool Dataset::isOldProgramTable(const QString& hostPath) {
+  QFile f(hostPath);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  return legacy::looksLikeParadox(f.read(100));
+}
+
 void Dataset::createTable(const QString& directory, const QString& tableName,
                           const std::vector<FieldDef>& fields, const std::optional<IndexDef>& primaryIndex) {
   const QString path = filePath(directory, tableName);
