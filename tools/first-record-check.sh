@@ -9,7 +9,7 @@ unset VELTA_STATION_ROOT XDG_DATA_HOME
 root="$HOME/.local/share/velta-station"
 data="$root/D/rododezuz/data/T$(date +%d%m%Y)K.tkv"
 
-for f in /usr/bin/velta-station /usr/bin/velta-plc-sim /usr/bin/velta-report-sample \
+for f in /usr/bin/velta-station /usr/bin/velta-plc-sim /usr/bin/velta-report-sample /usr/bin/velta-convert-legacy \
          /usr/share/applications/velta-station.desktop /etc/xdg/autostart/velta-station.desktop \
          /usr/share/icons/hicolor/48x48/apps/velta-station.png \
          /usr/share/velta-station/station/sistem/fatekserver.fcs \
