@@ -8,7 +8,10 @@
 #include "records/record_browser.h"
 #include "tests/app/station_fixture.h"
 #include "tests/platform/legacy/paradox_fixture.h"
+#include "tests/output/sheet_tally.h"
 #include "tests/support/temp_station.h"
+
+#include <algorithm>
 
 namespace velta::test {
 namespace {
@@ -55,6 +58,33 @@ TEST_F(OldFilesAtTheStation, AnOldFileOpenedInTheDialogIsBrowsedButItsRecordsAre
   EXPECT_EQ(station.table1().recordCount(), 12);
   station.table1().close();
   EXPECT_EQ(fileBytes(old), before);
+}
+
+TEST_F(OldFilesAtTheStation, AnOldFilesRecordsGoToTheWorkbookAndToTheDetailPanel) {
+  SheetTally tally;
+  TallySpreadsheet::registerIn(registry, tally);
+  startUp();
+  const QString old = dataFile("T09032019K.tkv");
+  const FixtureTable t = oldDailyTable(30);
+  writeParadox(old, t);
+  server->values["M0"] = 0;
+  dialogs.files.push_back(old);
+  station.SpeedButton1Click();
+  ASSERT_TRUE(station.table1().readOnly());
+
+  station.SpeedButton4Click();
+  EXPECT_EQ(tally.heading.size(), 18);
+  EXPECT_EQ(tally.lastRow, 31) << "a heading row and the thirty records";
+
+  // The last record in SIRANO order, on the sheet's last row and in the detail panel.
+  station.table1().last();
+  station.DBGrid1CellClick();
+  std::vector<FixtureRow> bySirano = t.rows;
+  std::sort(bySirano.begin(), bySirano.end(), [](const FixtureRow& a, const FixtureRow& b) {
+    return a[0].expected.toLongLong() < b[0].expected.toLongLong();
+  });
+  EXPECT_EQ(tally.lastRowTexts.value(0), bySirano.back()[0].expected.toString());
+  EXPECT_EQ(form().text(ctl::Edit6), bySirano.back()[1].expected.toString());
 }
 
 TEST_F(OldFilesAtTheStation, AnOldFileReadOnlyInPartIsShownWithABoxThatSaysSo) {
