@@ -22,6 +22,8 @@ packages=(
 )
 # LibreOffice only for tools/check-xlsx-with-libreoffice.sh (large; not needed by ctest).
 if [ "${VELTA_WITH_LIBREOFFICE:-0}" = 1 ]; then packages+=(libreoffice-calc-nogui); fi
+# clang and libFuzzer only for tools/run-fuzz.sh (ctest replays the seed corpora without them).
+if [ "${VELTA_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

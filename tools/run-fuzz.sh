@@ -8,6 +8,7 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-600}"; shift || true
 targets=("$@"); [ ${#targets[@]} -gt 0 ] || targets=(legacy_reader)
+VELTA_WITH_FUZZ=1 bash "$top/tools/install-deps.sh"
 dir="$top/build-fuzz"
 export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=true
 CC=clang CXX=clang++ cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
