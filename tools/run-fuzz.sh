@@ -11,9 +11,10 @@ targets=("$@"); [ ${#targets[@]} -gt 0 ] || targets=(legacy_reader)
 VELTA_WITH_FUZZ=1 bash "$top/tools/install-deps.sh"
 dir="$top/build-fuzz"
 export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=true
+mkdir -p "$dir"
 CC=clang CXX=clang++ cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVELTA_FUZZ=ON -DVELTA_SANITIZE=ON -DVELTA_BUILD_BENCH=OFF > "$dir.configure.log" 2>&1 ||
-  { cat "$dir.configure.log"; exit 1; }
+  -DVELTA_FUZZ=ON -DVELTA_SANITIZE=ON -DVELTA_BUILD_BENCH=OFF > "$dir/configure.log" 2>&1 ||
+  { cat "$dir/configure.log"; exit 1; }
 mkdir -p "$dir/findings"
 for t in "${targets[@]}"; do
   cmake --build "$dir" -j "$(nproc)" --target "${t}_fuzz"
