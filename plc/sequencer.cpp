@@ -68,9 +68,29 @@ void troubleOver(const TestCycleContext& ctx, const QString& what) {
   trouble = StoreTrouble{};
 }
 
+// While a trouble lasts, every tick tries again: a file that another program keeps
+// locked must fail such a try at once, not hold the tick for the store's lock wait.
+class LockWaitDuringTrouble {
+ public:
+  LockWaitDuringTrouble(Dataset& table, const StoreTrouble& trouble) : table_(table), retrying_(trouble.failures > 0) {
+    if (retrying_) table_.setLockWaitMs(0);
+  }
+  ~LockWaitDuringTrouble() {
+    if (retrying_) table_.setLockWaitMs(kUsualLockWaitMs);
+  }
+  LockWaitDuringTrouble(const LockWaitDuringTrouble&) = delete;
+  LockWaitDuringTrouble& operator=(const LockWaitDuringTrouble&) = delete;
+
+ private:
+  static constexpr int kUsualLockWaitMs = 2000;
+  Dataset& table_;
+  bool retrying_;
+};
+
 // Table1 on today's file, keeping the panel; false (trouble told) when it cannot be.
 bool openTodaysFile(const TestCycleContext& ctx, bool pieceWaiting) {
   const DailyFileContext& df = ctx.dailyFile;
+  const LockWaitDuringTrouble lockWait(df.Table1, ctx.trouble);
   try {
     if (const std::optional<KeptAside> kept = OpenDailyFileKeepingPanel(df)) {
       ctx.outlet.log(QStringLiteral("sequencer: '%1' is not a data file of this station (%2); kept aside as '%3', "
@@ -110,6 +130,7 @@ bool storePiece(const TestCycleContext& ctx) {
   const DailyFileContext& df = ctx.dailyFile;
   // A closed Table1, or one on a file that is only read: today's own file first.
   if ((!df.Table1.active() || df.Table1.readOnly()) && !openTodaysFile(ctx, true)) return false;
+  const LockWaitDuringTrouble lockWait(df.Table1, ctx.trouble);
   try {
     AppendTestRecord(df);
   } catch (const RecordNotStored& e) {

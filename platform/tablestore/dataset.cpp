@@ -63,6 +63,11 @@ void Dataset::requireNotEmpty() const {
   if (keys_.empty()) throw viewError(QStringLiteral("Cannot perform this operation on an empty dataset"));
 }
 
+void Dataset::setLockWaitMs(int ms) {
+  lockWaitMs_ = ms;
+  if (db_) sqlite3_busy_timeout(db_->get(), ms);
+}
+
 void Dataset::requireWritable() const {
   if (readOnly_) throw viewError(QStringLiteral("Cannot modify a read-only dataset"));
 }

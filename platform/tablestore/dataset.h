@@ -101,6 +101,10 @@ class Dataset : public QObject {
   // Drops an unposted change. Closing a closed view does nothing.
   void close();
   bool active() const { return state_ != State::Inactive; }
+  // How long a call waits for another program's lock on the file before it fails
+  // (2 s by default, so a brief lock does not fail an append); for the open file and
+  // every later opening.
+  void setLockWaitMs(int ms);
   // A table of the previous station program (a Paradox table) opens read-only: its
   // records are read whole into a scratch table file when it is opened; every change
   // raises. readProblems() says what a damaged one lost (empty when it was read whole).
@@ -227,6 +231,7 @@ class Dataset : public QObject {
   QString openPath_;  // the file the view reads (the scratch copy of a read-only one)
   std::unique_ptr<QTemporaryDir> scratch_;
   bool readOnly_ = false;
+  int lockWaitMs_ = 2000;
   QStringList readProblems_;
 
   std::unique_ptr<tablestore::Db> db_;

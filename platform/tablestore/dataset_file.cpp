@@ -210,6 +210,7 @@ void Dataset::validateFile(const QString& path) {
   // Read-write without create: nothing is written until the checks below have passed.
   auto db = std::make_unique<Db>();
   db->open(tablePath, SQLITE_OPEN_READWRITE, QStringLiteral("open"));
+  sqlite3_busy_timeout(db->get(), lockWaitMs_);
   QString tableSql;
   bool found = false;
   try {

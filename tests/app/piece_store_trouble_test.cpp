@@ -22,6 +22,7 @@ const char* const kPhaseBits[] = {"M2", "M3", "M4", "M5"};
 
 class PieceStoreTrouble : public StationFixture {
  public:
+  using StationFixture::todaysFile;
   QString dataDir() const { return root.path() + "/D/rododezuz/data"; }
   void setDataDirWritable(bool writable) {
     QFile::setPermissions(dataDir(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
@@ -138,6 +139,18 @@ std::shared_ptr<void> readOnlyFolder(PieceStoreTrouble& f) {
   return std::shared_ptr<void>(nullptr, [&f](void*) { f.setDataDirWritable(true); });
 }
 
+// Another program (an SQLite browser, a backup) holds an exclusive lock on today's file.
+std::shared_ptr<void> lockedByAnotherProgram(PieceStoreTrouble& f) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(f.todaysFile().toUtf8().constData(), &db) != SQLITE_OK ||
+      sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    ADD_FAILURE() << "the test could not lock the file";
+  return std::shared_ptr<void>(db, [](void* p) {
+    sqlite3_exec(static_cast<sqlite3*>(p), "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(static_cast<sqlite3*>(p));
+  });
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Causes, PieceWaitsForTheFile,
     ::testing::Values(
@@ -148,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCause{"FolderMadeReadOnlyWhileTheFileIsOpen", false, readOnlyFolder,
                    "veri klasörüne yazılamıyor (salt okunur)"},
         WriteCause{"DiskFullWhileTheFileIsOpen", false,
-                   [](PieceStoreTrouble&) { return std::make_shared<FileSizeLimit>(0); }, ""}),
+                   [](PieceStoreTrouble&) { return std::make_shared<FileSizeLimit>(0); }, ""},
+        WriteCause{"TodaysFileLockedByAnotherProgram", false, lockedByAnotherProgram, ""}),
     [](const ::testing::TestParamInfo<WriteCause>& p) { return std::string(p.param.name); });
 
 TEST_F(PieceStoreTrouble, AnOpeningFailureAtTheFirstTickIsToldOnceAndThePieceWaits) {
