@@ -34,14 +34,7 @@ void openToday(const DailyFileContext& ctx, const QString& windowsDirectory) {
   ClearPlcValues(ctx.form);
 }
 
-// A free name beside the file that says what it holds and when it was put aside.
-QString asideName(const QString& path, const QString& what, const Clock& clock) {
-  const QString stamp = QDateTime(clock.currentDate(), clock.currentTime()).toString(QStringLiteral("yyyyMMdd-HHmmss"));
-  const QString base = path + u'.' + what + u'-' + stamp;
-  QString candidate = base;
-  for (int n = 2; QFileInfo::exists(candidate); ++n) candidate = base + u'-' + QString::number(n);
-  return candidate;
-}
+QDateTime now(const Clock& clock) { return QDateTime(clock.currentDate(), clock.currentTime()); }
 
 }  // namespace
 
@@ -60,6 +53,13 @@ const std::vector<FieldDef>& DailyFileFields() {
 IndexDef DailyFileIndex() { return {QStringLiteral("siraindex"), QStringLiteral("SIRANO")}; }
 
 QString DailyTableName(const Clock& clock) { return MakeDateCode(clock) + QStringLiteral(".tkv"); }
+
+QString KeptAsideName(const QString& path, const QString& what, const QDateTime& when) {
+  const QString base = path + u'.' + what + u'-' + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+  QString candidate = base;
+  for (int n = 2; QFileInfo::exists(candidate); ++n) candidate = base + u'-' + QString::number(n);
+  return candidate;
+}
 
 QString TodaysFilePath(const DailyFileContext& ctx) {
   return Dataset::filePath(ctx.drives.toHost(kDataDirectory), DailyTableName(ctx.clock));
@@ -106,10 +106,10 @@ std::optional<KeptAside> OpenDailyFileKeepingPanel(const DailyFileContext& ctx) 
     if (!ctx.Table1.readOnly()) return std::nullopt;
     // The previous program's table under today's name: read, but never written to.
     ctx.Table1.close();
-    kept = KeptAside{path, asideName(path, QStringLiteral("old-station-file"), ctx.clock),
+    kept = KeptAside{path, KeptAsideName(path, QStringLiteral("old-station-file"), now(ctx.clock)),
                      QStringLiteral("it is a table of the previous station program, which is only read")};
   } catch (const ForeignFileError& e) {
-    kept = KeptAside{path, asideName(path, QStringLiteral("not-a-station-data-file"), ctx.clock), e.text()};
+    kept = KeptAside{path, KeptAsideName(path, QStringLiteral("not-a-station-data-file"), now(ctx.clock)), e.text()};
   }
   Dataset::renameFile(path, kept->aside);
   Dataset::createTable(directory, name, DailyFileFields(), DailyFileIndex());

@@ -6,6 +6,7 @@
 //
 // Errors of the table store are not caught here: they go to the caller (velta::Error).
 // UI thread only; message boxes go through OperatorDialogs and may run poll ticks.
+#include <QDateTime>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -82,6 +83,9 @@ class RecordNotStored : public Error {
 // (a text that is no number) the store's plain Error.
 void AppendTestRecord(const DailyFileContext& ctx);
 
+// A free name beside path that says what the file is and when it was put aside:
+// "<path>.<what>-<yyyyMMdd-HHmmss>", with "-2", "-3" ... when that is taken.
+QString KeptAsideName(const QString& path, const QString& what, const QDateTime& when);
 // Host path of today's file in the data folder.
 QString TodaysFilePath(const DailyFileContext& ctx);
 // Why a file may refuse to be written, in the operator's words, as far as a cheap look

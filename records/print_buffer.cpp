@@ -1,7 +1,6 @@
 #include "records/print_buffer.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <cstdio>
 
 #include "records/daily_file.h"
@@ -31,10 +30,7 @@ void PreparePrintBuffer(const PrintBufferContext& ctx) {
   if (Dataset::isOldProgramTable(path)) {
     // The previous program's print buffer, left in the system folder: ours takes its
     // place, and the old one is kept under a name that says what it is.
-    const QString base = path + QStringLiteral(".old-station-file-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = base;
-    for (int n = 2; QFileInfo::exists(aside); ++n) aside = base + u'-' + QString::number(n);
+    const QString aside = KeptAsideName(path, QStringLiteral("old-station-file"), QDateTime::currentDateTime());
     ctx.Table2.close();
     Dataset::renameFile(path, aside);
     std::fprintf(stderr, "velta-station: the previous program's print buffer %s is kept as %s; a new one is made\n",
