@@ -34,7 +34,8 @@ Station::Station(PlatformServices services)
     std::fflush(stderr);
   };
   poll_.setTestCycle([this] {
-    RunTestCycle({PlcServer, s_.regional, dailyFile(), poll_.readoutsCapturable(), storeTrouble_, outlet_});
+    RunTestCycle({PlcServer, s_.regional, dailyFile(), poll_.readoutsCapturable(), storeTrouble_, outlet_,
+                  pieceJournal_, pieceInProgress_});
   });
   Table2.setRegional(s_.regional);
   Table2.setFieldDefs(PrintBufferFields());

@@ -112,6 +112,8 @@ class Station : public FormHandlers {
   MainWindowReports reports_;
   ReportOutput reportOutput_;
   StoreTrouble storeTrouble_;
+  PieceJournal pieceJournal_{PieceJournalPath(s_.drives)};
+  PieceInProgress pieceInProgress_;
   SequencerOutlet outlet_;
   // Boxes the sequencer asks for are shown from the event loop after the tick; they
   // die with the station.

@@ -1,5 +1,6 @@
 #include "plc/sequencer.h"
 
+#include <QDateTime>
 #include <optional>
 
 #include "plc/item_value.h"
@@ -43,22 +44,42 @@ QString keptAsideText(const KeptAside& kept) {
       .arg(kept.file, kept.reason, kept.aside);
 }
 
-// A failed opening or store: one log line when the reason changes, one box per trouble.
-void troubled(const TestCycleContext& ctx, const QString& file, const QString& error, bool pieceWaiting) {
+QString phaseNotJournaledText(const QString& file, const QString& cause, const QString& error) {
+  return QStringLiteral("TEST PARÇASININ ÖLÇÜMLERİ DİSKE YAZILAMADI\n\nDosya: %1\n%2Hata: %3\n\n"
+                        "PLC bu aşamada bekliyor; parça kaybolmadı. Sorun giderilince (diskte yer "
+                        "açılınca, klasör yazılabilir olunca) test kendiliğinden devam eder.")
+      .arg(file, cause.isEmpty() ? QString() : QStringLiteral("Neden: %1\n").arg(cause), error);
+}
+
+QString journalKeptAsideText(const QString& aside, const QString& why) {
+  return QStringLiteral("YARIM KALAN TEST PARÇASI KAYDEDİLMEDİ\n\n%1\n\n"
+                        "Parçanın program kapanmadan önce alınan ölçümleri veri dosyasına yazılmadı; "
+                        "şu dosyada saklanıyor:\n%2")
+      .arg(why, aside);
+}
+
+enum class Waiting { FileNotOpened, PieceNotStored, PhaseNotJournaled };
+
+// A failed opening, store or journal write: one log line when the reason changes, one
+// box per trouble.
+void troubled(const TestCycleContext& ctx, const QString& file, const QString& error, Waiting waiting) {
   StoreTrouble& trouble = ctx.trouble;
   ++trouble.failures;
   if (error != trouble.lastReason) {
     trouble.lastReason = error;
-    ctx.outlet.log(QStringLiteral("sequencer: %1 (%2)")
-                       .arg(pieceWaiting ? QStringLiteral("a finished piece waits to be stored")
-                                         : QStringLiteral("today's data file cannot be opened"),
-                            error));
+    const char* what = waiting == Waiting::PieceNotStored      ? "a finished piece waits to be stored"
+                       : waiting == Waiting::PhaseNotJournaled ? "a phase waits: the piece journal cannot be written"
+                                                               : "today's data file cannot be opened";
+    ctx.outlet.log(QStringLiteral("sequencer: %1 (%2)").arg(QLatin1StringView(what), error));
   }
   if (trouble.told) return;
   trouble.told = true;
   const QString cause = DescribeFileTrouble(file);
-  ctx.outlet.tellOperatorAfterTick(pieceWaiting ? pieceNotStoredText(file, cause, error)
-                                                : fileNotOpenedText(file, cause, error));
+  switch (waiting) {
+    case Waiting::PieceNotStored: ctx.outlet.tellOperatorAfterTick(pieceNotStoredText(file, cause, error)); break;
+    case Waiting::PhaseNotJournaled: ctx.outlet.tellOperatorAfterTick(phaseNotJournaledText(file, cause, error)); break;
+    case Waiting::FileNotOpened: ctx.outlet.tellOperatorAfterTick(fileNotOpenedText(file, cause, error)); break;
+  }
 }
 
 void troubleOver(const TestCycleContext& ctx, const QString& what) {
@@ -99,11 +120,131 @@ bool openTodaysFile(const TestCycleContext& ctx, bool pieceWaiting) {
       ctx.outlet.tellOperatorAfterTick(keptAsideText(*kept));
     }
   } catch (const Error& e) {
-    troubled(ctx, TodaysFilePath(df), e.text(), pieceWaiting);
+    troubled(ctx, TodaysFilePath(df), e.text(), pieceWaiting ? Waiting::PieceNotStored : Waiting::FileNotOpened);
     return false;
   }
   if (ctx.trouble.failures > 0) troubleOver(ctx, QStringLiteral("today's data file is open again"));
   return true;
+}
+
+QDateTime now(const TestCycleContext& ctx) {
+  return QDateTime(ctx.dailyFile.clock.currentDate(), ctx.dailyFile.clock.currentTime());
+}
+
+JournaledPiece panelPiece(const TestCycleContext& ctx, int phases) {
+  const FormState& form = ctx.dailyFile.form;
+  JournaledPiece p;
+  p.serialNumber = form.text(ctl::Edit25);
+  for (int i = 0; i < 16; ++i) p.values[static_cast<size_t>(i)] = form.text(ctl::Edit26 + i);
+  p.phases = phases;
+  p.written = now(ctx);
+  return p;
+}
+
+// The highest SIRANO in Table1 (browsing order is SIRANO order), 0 for an empty file.
+qint64 lastSirano(const Dataset& table) {
+  const int n = table.recordCount();
+  return n == 0 ? 0 : table.valueAt(n - 1, 0).toLongLong();
+}
+
+// A journal's piece is never stored: the file is renamed, the engineer and the operator told.
+void keepJournalAside(const TestCycleContext& ctx, const QString& why) {
+  PieceInProgress& piece = ctx.piece;
+  piece = PieceInProgress{true, false, 0, false, {}, -1};
+  QString aside;
+  try {
+    aside = ctx.journal.keepAside(now(ctx));
+  } catch (const Error& e) {
+    // Renaming failed: removing it would lose the readings, keeping it would restore
+    // them again; it stays and the next start-up looks at it again.
+    ctx.outlet.log(QStringLiteral("sequencer: the piece journal is not stored (%1) and cannot be kept aside: %2")
+                       .arg(why, e.text()));
+    return;
+  }
+  ctx.outlet.log(QStringLiteral("sequencer: the piece journal is not stored (%1); kept aside as '%2'").arg(why, aside));
+  ctx.outlet.tellOperatorAfterTick(journalKeptAsideText(aside, why));
+}
+
+// The first tick after start-up: the piece the last run left in the journal, into the panel.
+void restorePiece(const TestCycleContext& ctx) {
+  PieceInProgress& piece = ctx.piece;
+  piece.journalLookedAt = true;
+  std::optional<JournaledPiece> journaled;
+  try {
+    journaled = ctx.journal.read();
+  } catch (const Error& e) {
+    keepJournalAside(ctx, e.text());
+    return;
+  }
+  if (!journaled) return;
+  // A piece whose first phase came shortly before midnight is still this run's piece.
+  constexpr qint64 kAcrossMidnightSecs = 10 * 60;
+  const QDateTime t = now(ctx);
+  if (journaled->written.date() != t.date() && journaled->written.secsTo(t) > kAcrossMidnightSecs) {
+    keepJournalAside(ctx, QStringLiteral("the piece journal was written on %1, another day")
+                              .arg(journaled->written.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))));
+    return;
+  }
+  FormState& form = ctx.dailyFile.form;
+  form.setText(ctl::Edit25, journaled->serialNumber);
+  for (int i = 0; i < 16; ++i) form.setText(ctl::Edit26 + i, journaled->values[static_cast<size_t>(i)]);
+  piece.restored = true;
+  piece.restoredPhases = journaled->phases;
+  piece.journaled = true;
+  piece.storingInto = journaled->storingInto;
+  piece.lastSiranoBefore = journaled->lastSiranoBefore;
+  ctx.outlet.log(QStringLiteral("sequencer: restored the piece in progress %1 (%2 of 4 phases) from '%3'")
+                     .arg(journaled->serialNumber)
+                     .arg(journaled->phases)
+                     .arg(ctx.journal.path()));
+}
+
+// The PLC's first handshake bit after a restore (phase 1..4, 5 for M6, 0 for transfer
+// off) says whether it goes on with the restored piece; when it does not, the journal is
+// kept aside and the panel cleared, and the bit is taken as usual.
+void confirmRestored(const TestCycleContext& ctx, int step) {
+  PieceInProgress& piece = ctx.piece;
+  if (!piece.restored) return;
+  const int had = piece.restoredPhases;
+  const bool goesOn = step <= 4 ? (step == had || step == had + 1) : had == 4;
+  if (goesOn) {
+    piece.restored = false;
+    return;
+  }
+  const QString asked = step == 0   ? QStringLiteral("turned data transfer off")
+                        : step <= 4 ? QStringLiteral("asked for phase %1").arg(step)
+                                    : QStringLiteral("asked for the end of the piece");
+  keepJournalAside(ctx, QStringLiteral("the PLC %1 where the restored piece %2 had %3 of 4 phases")
+                            .arg(asked, ctx.dailyFile.form.text(ctl::Edit25))
+                            .arg(had));
+  ClearPlcValues(ctx.dailyFile.form);
+}
+
+// The phase just copied into the panel, durable before its acknowledgement; false
+// (trouble told) when it cannot be: the PLC waits and a later tick tries again.
+bool journalPhase(const TestCycleContext& ctx, int phase) {
+  try {
+    ctx.journal.write(panelPiece(ctx, phase));
+  } catch (const Error& e) {
+    troubled(ctx, ctx.journal.path(), e.text(), Waiting::PhaseNotJournaled);
+    return false;
+  }
+  ctx.piece.journaled = true;
+  if (ctx.trouble.failures > 0) troubleOver(ctx, QStringLiteral("the piece journal is written again"));
+  return true;
+}
+
+void dropJournal(const TestCycleContext& ctx) {
+  PieceInProgress& piece = ctx.piece;
+  if (!piece.journaled) return;
+  try {
+    ctx.journal.remove();
+  } catch (const Error& e) {
+    // The next piece's first phase replaces it; a restart would find it of a piece the
+    // PLC no longer holds and keep it aside.
+    ctx.outlet.log(QStringLiteral("sequencer: %1").arg(e.text()));
+  }
+  piece = PieceInProgress{true, false, 0, false, {}, -1};
 }
 
 void checkDailyFile(const TestCycleContext& ctx) {
@@ -116,7 +257,7 @@ void checkDailyFile(const TestCycleContext& ctx) {
     try {
       OpenDailyFile(df);
     } catch (const Error& e) {
-      troubled(ctx, TodaysFilePath(df), e.text(), false);
+      troubled(ctx, TodaysFilePath(df), e.text(), Waiting::FileNotOpened);
     }
     return;
   }
@@ -131,13 +272,42 @@ bool storePiece(const TestCycleContext& ctx) {
   // A closed Table1, or one on a file that is only read: today's own file first.
   if ((!df.Table1.active() || df.Table1.readOnly()) && !openTodaysFile(ctx, true)) return false;
   const LockWaitDuringTrouble lockWait(df.Table1, ctx.trouble);
+  const QString file = df.Table1.filePath();
+  const QString serial = df.form.text(ctl::Edit25);
+  PieceInProgress& piece = ctx.piece;
+  if (piece.storingInto == file && piece.lastSiranoBefore >= 0) {
+    // Restored from a journal written just before an append: was the append made?
+    for (int i = df.Table1.recordCount() - 1; i >= 0; --i) {
+      const std::vector<QVariant> r = df.Table1.recordAt(i);
+      if (r.at(0).toLongLong() <= piece.lastSiranoBefore) break;
+      if (r.at(1).toString() == serial) {
+        ctx.outlet.log(QStringLiteral("sequencer: the restored piece %1 was stored in '%2' as SIRANO %3 before the "
+                                      "restart; not stored again")
+                           .arg(serial, file)
+                           .arg(r.at(0).toLongLong()));
+        return true;
+      }
+    }
+  }
+  if (piece.journaled) {
+    JournaledPiece storing = panelPiece(ctx, 4);
+    storing.storingInto = file;
+    storing.lastSiranoBefore = lastSirano(df.Table1);
+    try {
+      ctx.journal.write(storing);
+    } catch (const Error& e) {
+      troubled(ctx, ctx.journal.path(), e.text(), Waiting::PieceNotStored);
+      return false;
+    }
+  }
   try {
     AppendTestRecord(df);
   } catch (const RecordNotStored& e) {
-    troubled(ctx, df.Table1.filePath(), e.text(), true);
+    troubled(ctx, file, e.text(), Waiting::PieceNotStored);
     return false;
   }
-  troubleOver(ctx, QStringLiteral("the waiting piece is stored in '%1'").arg(df.Table1.filePath()));
+  ctx.outlet.log(QStringLiteral("stored piece %1 in '%2' as SIRANO %3").arg(serial, file).arg(lastSirano(df.Table1)));
+  troubleOver(ctx, QStringLiteral("the waiting piece is stored in '%1'").arg(file));
   return true;
 }
 
@@ -154,28 +324,45 @@ void RunTestCycle(const TestCycleContext& ctx) {
     server.SetItem(kGroup, QString::fromLatin1(bit), Variant(0));
   };
 
+  // The piece the last run left unfinished, back into the panel.
+  if (!ctx.piece.journalLookedAt) restorePiece(ctx);
+
   // 1. Daily file check.
   if (is("M0", 1)) checkDailyFile(ctx);
 
-  // 2-5. Phases: copy the readouts as they stand (the previous tick's readings).
-  for (const auto& phase : kPhases) {
+  // 2-5. Phases: copy the readouts as they stand (the previous tick's readings), make
+  // them durable, then acknowledge.
+  for (int p = 0; p < 4; ++p) {
+    const auto& phase = kPhases[p];
     if (!is(phase.bit, 1)) continue;
     if (!ctx.readoutsCapturable) continue;  // stays waiting, captured with fresh readings
+    confirmRestored(ctx, p + 1);
     if (phase.firstBox == 26) form.setText(ctl::Edit25, MakeSerialNumber(ctx.dailyFile.clock));
     for (int i = 0; i < 4; ++i) form.setText(phase.firstBox + i, form.text(ctl::Edit2 + i));
+    if (!journalPhase(ctx, p + 1)) return;
     acknowledge(phase.bit);
   }
 
   // 6. End of piece: acknowledged once the piece is stored; a piece the file cannot
   // take keeps the panel, and M6 waits for a later tick.
   if (is("M6", 1)) {
+    if (ctx.piece.restored && !ctx.readoutsCapturable) return;  // the PLC's word first
+    confirmRestored(ctx, 5);
     if (!form.text(ctl::Edit25).isEmpty() && !storePiece(ctx)) return;
+    dropJournal(ctx);
     acknowledge("M6");
     ClearPlcValues(form);
   }
 
-  // 7. Transfer off.
-  if (is("M0", 0)) ClearPlcValues(form);
+  // 7. Transfer off. A restored piece waits for a transfer off the PLC really sent.
+  if (is("M0", 0)) {
+    if (ctx.piece.restored) {
+      if (!ctx.readoutsCapturable) return;
+      confirmRestored(ctx, 0);
+    }
+    ClearPlcValues(form);
+    dropJournal(ctx);
+  }
 }
 
 }  // namespace velta

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/plc_item_server.h"
 #include "records/daily_file.h"
+#include "records/piece_journal.h"
 #include "ui/form_state.h"
 
 namespace velta {
@@ -26,6 +27,18 @@ struct SequencerOutlet {
   std::function<void(const QString& line)> log;
 };
 
+// What the sequencer keeps between ticks about the piece in progress and its journal.
+struct PieceInProgress {
+  bool journalLookedAt = false;  // the journal left by the last run has been looked at
+  bool restored = false;         // the panel holds a piece from that journal that the PLC
+                                 // has not gone on with yet
+  int restoredPhases = 0;
+  bool journaled = false;        // the journal file holds the panel's piece
+  // From a restored journal written just before its append (see JournaledPiece).
+  QString storingInto;
+  qint64 lastSiranoBefore = -1;
+};
+
 struct TestCycleContext {
   PlcServerRef& PlcServer;
   const RegionalSettings& regional;  // for the item test of text values
@@ -35,6 +48,8 @@ struct TestCycleContext {
   bool readoutsCapturable;
   StoreTrouble& trouble;
   const SequencerOutlet& outlet;
+  PieceJournal& journal;
+  PieceInProgress& piece;
 };
 
 // Daily file check (M0), phases 1-4 (M2..M5), end of piece (M6), transfer off (M0).
@@ -51,6 +66,17 @@ struct TestCycleContext {
 // is stored exactly once when the cause is gone. The operator is told once per trouble
 // (a box after the tick, naming the file and the reason); a today's file that is not
 // one of this station's is kept aside and a new one made, with a box naming both.
+//
+// The piece in progress survives a crash: each captured phase is written to the piece
+// journal (synced) before its acknowledgement, the journal is read back at the first
+// tick after start-up into the panel, and removed once the piece is stored (before M6
+// is acknowledged). A restored piece goes on when the PLC goes on with it: its next
+// phase, the phase it had last (acknowledged or not), or M6 after all four. A journal
+// that cannot be read, that was written on another day, or whose piece the PLC does not
+// go on with (another phase, M6 too early, transfer off) is kept aside under a name that
+// says so, the operator told; it is never stored. A restored piece found already in the
+// file (the station went down between its append and the journal's removal) is not
+// stored again.
 //
 // Day change: when data transfer is on and Table1 still holds an earlier day's file
 // (opened by name), today's file is created when missing (without a message) and

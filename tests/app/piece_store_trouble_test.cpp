@@ -1,6 +1,7 @@
-// A finished piece that today's file cannot take: the station stays up, tells the
-// operator once (after the tick), keeps the piece in the panel with M6 unacknowledged,
-// and stores it exactly once, with the readings the PLC gave, when the cause is gone.
+// A piece that cannot be stored (today's file cannot take it, or its phases cannot be
+// made durable in the piece journal beside it): the station stays up, tells the operator
+// once (after the tick), keeps the piece with the PLC waiting at a phase or at M6, and
+// stores it exactly once, with the readings the PLC gave, when the cause is gone.
 // A today's file that is not one of this station's is kept aside, never deleted.
 #include <sqlite3.h>
 
@@ -11,14 +12,13 @@
 #include <memory>
 #include <optional>
 
+#include "tests/app/handshake_plc.h"
 #include "tests/app/station_fixture.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_station.h"
 
 namespace velta::test {
 namespace {
-
-const char* const kPhaseBits[] = {"M2", "M3", "M4", "M5"};
 
 class PieceStoreTrouble : public StationFixture {
  public:
@@ -45,22 +45,17 @@ class PieceStoreTrouble : public StationFixture {
     boxesInsideTicks += dialogs.shown.size() - before;
     QCoreApplication::processEvents();
   }
-  // Runs a piece up to its end bit; phase p reads R5 = base + p, so every phase of every
-  // piece has its own air pressure.
-  void runPieceUpToItsEnd(int base) {
-    for (int p = 0; p < 4; ++p) {
-      server->values["R5"] = base + p;
-      tickAndLoop();
-      server->values[kPhaseBits[p]] = 1;
+  // A PLC scan, a tick and the event loop's turn, n times.
+  void runPlc(int n) {
+    for (int i = 0; i < n; ++i) {
+      plc.scan(server->values);
       tickAndLoop();
     }
-    server->values["M6"] = 1;
   }
-  // What the PLC held for the piece: the air pressure of each phase (R5 / 1000).
-  static QStringList airPressures(int base) {
-    QStringList a;
-    for (int p = 0; p < 4; ++p) a << QString::number((base + p) / 1000.0);
-    return a;
+  // The PLC runs on until it has finished pieces (every piece takes 15 scans).
+  void runPlcUntilFinished(int pieces) {
+    for (int guard = 0; plc.finished() < pieces && guard < 200; ++guard) runPlc(1);
+    ASSERT_EQ(plc.finished(), pieces);
   }
   static QStringList airPressuresOf(const QStringList& row) { return {row[1], row[5], row[9], row[13]}; }
   int endAcknowledgements() const { return static_cast<int>(server->calls.count("Set M6 integer 0")); }
@@ -70,6 +65,9 @@ class PieceStoreTrouble : public StationFixture {
     return names;
   }
 
+  QString journalPath() const { return dataDir() + "/piece-in-progress.journal"; }
+
+  HandshakePlc plc;
   QString startUpError;
   size_t boxesInsideTicks = 0;  // a box inside a tick would hold the poll
 };
@@ -80,6 +78,9 @@ struct WriteCause {
   bool beforeStartUp;
   std::function<std::shared_ptr<void>(PieceStoreTrouble&)> make;  // the cause lasts while held
   const char* operatorCause;  // the "Neden:" line the box shows, "" for none
+  // The file the box names: today's file, or the piece journal (the phases wait).
+  enum { TodaysFile, PieceJournal } boxFile;
+  int plcWaitsAt;  // the stage the PLC waits at (0: phase 1, 4: end of piece)
 };
 
 class PieceWaitsForTheFile : public PieceStoreTrouble, public ::testing::WithParamInterface<WriteCause> {};
@@ -94,18 +95,18 @@ TEST_P(PieceWaitsForTheFile, StoredExactlyOnceWithThePlcsReadingsWhenTheCauseIsG
   if (!c.beforeStartUp) cause = c.make(*this);
   tickAndLoop();
 
-  runPieceUpToItsEnd(1200);
-  for (int i = 0; i < 25; ++i) tickAndLoop();  // five seconds of a waiting PLC
+  runPlc(60);  // twelve seconds: four pieces' time
 
-  EXPECT_EQ(endAcknowledgements(), 0);
-  EXPECT_EQ(server->values["M6"], Variant(1));
+  EXPECT_EQ(plc.finished(), 0);
+  EXPECT_EQ(plc.stage(), c.plcWaitsAt);
+  EXPECT_EQ(server->values[HandshakePlc::bitName(c.plcWaitsAt)], Variant(1)) << "never acknowledged";
   EXPECT_EQ(form().text(ctl::Edit25), "T09122026K1405V");
-  EXPECT_EQ(form().text(ctl::Edit26 + 12), "1.203");
   ASSERT_EQ(dialogs.shown.size(), boxesAtStartUp + 1) << "told once";
   const ScriptedDialogs::Shown& box = dialogs.shown.back();
   EXPECT_EQ(box.kind, ScriptedDialogs::Kind::Error);
   EXPECT_EQ(box.caption, kApplicationTitle);
-  EXPECT_TRUE(box.text.contains("Dosya: " + todaysFile())) << box.text.toStdString();
+  const QString named = c.boxFile == WriteCause::TodaysFile ? todaysFile() : journalPath();
+  EXPECT_TRUE(box.text.contains("Dosya: " + named)) << box.text.toStdString();
   if (*c.operatorCause) {
     EXPECT_TRUE(box.text.contains(QString("Neden: ") + c.operatorCause)) << box.text.toStdString();
   }
@@ -113,22 +114,20 @@ TEST_P(PieceWaitsForTheFile, StoredExactlyOnceWithThePlcsReadingsWhenTheCauseIsG
   EXPECT_TRUE(failures.isEmpty()) << failures.join('\n').toStdString();
 
   cause.reset();
-  tickAndLoop();
+  runPlcUntilFinished(1);
   EXPECT_EQ(endAcknowledgements(), 1);
   EXPECT_EQ(form().text(ctl::Edit25), "");
   auto rows = storedRecords(todaysFile());
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0], "T09122026K1405V");
-  EXPECT_EQ(airPressuresOf(rows[0]), airPressures(1200));
+  EXPECT_EQ(airPressuresOf(rows[0]), plc.airPressures(1));
 
   // The station goes on as before: the next piece is stored at its first end bit.
-  for (int i = 0; i < 5; ++i) tickAndLoop();
-  runPieceUpToItsEnd(2400);
-  tickAndLoop();
+  runPlcUntilFinished(2);
   EXPECT_EQ(endAcknowledgements(), 2);
   rows = storedRecords(todaysFile());
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(airPressuresOf(rows[1]), airPressures(2400));
+  EXPECT_EQ(airPressuresOf(rows[1]), plc.airPressures(2));
   EXPECT_EQ(dialogs.shown.size(), boxesAtStartUp + 1);
   EXPECT_EQ(otherFilesInTheDataFolder(), QStringList{}) << "nothing set aside, nothing left behind";
   EXPECT_EQ(boxesInsideTicks, 0u);
@@ -156,13 +155,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Start-up could not create today's file: the first tick tries again.
         WriteCause{"ReadOnlyFolderBeforeTodaysFileExists", true, readOnlyFolder,
-                   "veri klasörüne yazılamıyor (salt okunur)"},
-        // The file is open, but its journal cannot be made beside it.
+                   "veri klasörüne yazılamıyor (salt okunur)", WriteCause::TodaysFile, 0},
+        // The file is open, but neither its own journal nor the piece's can be made.
         WriteCause{"FolderMadeReadOnlyWhileTheFileIsOpen", false, readOnlyFolder,
-                   "veri klasörüne yazılamıyor (salt okunur)"},
+                   "veri klasörüne yazılamıyor (salt okunur)", WriteCause::PieceJournal, 0},
         WriteCause{"DiskFullWhileTheFileIsOpen", false,
-                   [](PieceStoreTrouble&) { return std::make_shared<FileSizeLimit>(0); }, ""},
-        WriteCause{"TodaysFileLockedByAnotherProgram", false, lockedByAnotherProgram, ""}),
+                   [](PieceStoreTrouble&) { return std::make_shared<FileSizeLimit>(0); }, "",
+                   WriteCause::PieceJournal, 0},
+        WriteCause{"TodaysFileLockedByAnotherProgram", false, lockedByAnotherProgram, "", WriteCause::TodaysFile, 4}),
     [](const ::testing::TestParamInfo<WriteCause>& p) { return std::string(p.param.name); });
 
 TEST_F(PieceStoreTrouble, AnOpeningFailureAtTheFirstTickIsToldOnceAndThePieceWaits) {
@@ -173,16 +173,15 @@ TEST_F(PieceStoreTrouble, AnOpeningFailureAtTheFirstTickIsToldOnceAndThePieceWai
   for (int i = 0; i < 5; ++i) tickAndLoop();
   ASSERT_EQ(dialogs.errors().size(), 1);
   EXPECT_TRUE(dialogs.errors()[0].startsWith("BUGÜNÜN VERİ DOSYASI AÇILAMADI")) << dialogs.errors()[0].toStdString();
-  runPieceUpToItsEnd(3300);
-  for (int i = 0; i < 5; ++i) tickAndLoop();
+  runPlc(30);
   EXPECT_EQ(dialogs.errors().size(), 1) << "one box for one trouble";
-  EXPECT_EQ(endAcknowledgements(), 0);
+  EXPECT_EQ(plc.finished(), 0);
   setDataDirWritable(true);
-  tickAndLoop();
+  runPlcUntilFinished(1);
   EXPECT_EQ(endAcknowledgements(), 1);
   const auto rows = storedRecords(todaysFile());
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(airPressuresOf(rows[0]), airPressures(3300));
+  EXPECT_EQ(airPressuresOf(rows[0]), plc.airPressures(1));
   EXPECT_EQ(station.table1().tableName(), DailyTableName(clock));
   EXPECT_EQ(form().caption(), DailyFileCaption(DailyTableName(clock)));
 }
@@ -212,12 +211,11 @@ TEST_P(ForeignTodaysFile, IsKeptAsideUnchangedAndANewFileTakesThePieces) {
   EXPECT_TRUE(box.contains(dataDir() + "/" + aside[0])) << box.toStdString();
   EXPECT_EQ(station.table1().state(), Dataset::State::Browse);
 
-  runPieceUpToItsEnd(4500);
-  tickAndLoop();
+  runPlcUntilFinished(1);
   EXPECT_EQ(endAcknowledgements(), 1);
   const auto rows = storedRecords(todaysFile());
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(airPressuresOf(rows[0]), airPressures(4500));
+  EXPECT_EQ(airPressuresOf(rows[0]), plc.airPressures(1));
   EXPECT_EQ(otherFilesInTheDataFolder(), aside) << "set aside once";
   EXPECT_EQ(termination.requests, 0);
 }
