@@ -1,8 +1,10 @@
 #include "platform/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 
@@ -82,6 +84,13 @@ QString NumberToText(double value, QChar decimalSeparator) {
   const bool negativeExponent = p + 1 < res.ptr && p[1] == '-';
   for (p += 2; p < res.ptr; ++p) exponent = exponent * 10 + (*p - '0');
   if (negativeExponent) exponent = -exponent;
+  // Rounded up to 15 digits, the doubles above 1.797693134862315E308 would be written
+  // 1.79769313486232E308, past the largest double: neither our reader nor a spreadsheet
+  // takes that for a number. They are written rounded down, to the largest 15-digit
+  // text in the range, so that every finite value reads back.
+  static constexpr char kTop[] = "179769313486231";
+  if (exponent == 308 && std::string_view(digits, 15) > std::string_view(kTop, 15))
+    std::copy(kTop, kTop + 15, digits);
   while (n > 1 && digits[n - 1] == '0') --n;
 
   // At most: sign, 15 digits, separator, "E-", 3 exponent digits; or "-0,000" + 15.

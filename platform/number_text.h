@@ -22,7 +22,9 @@ std::optional<double> TextToNumber(const QString& text, QChar decimalSeparator,
 
 // Number to text: shortest general form with up to 15 significant digits. Fixed
 // notation when the magnitude is at least 0.0001 and there are at most 15 digits before
-// the separator, else scientific ("1E-5", "1.5E20", "-2.5E-7"). Zero gives "0".
+// the separator, else scientific ("1E-5", "1.5E20", "-2.5E-7"). Zero gives "0". Every
+// finite value's text reads back by NumberFromText: the few doubles that would round
+// up past the largest double are written rounded down ("1.79769313486231E308").
 QString NumberToText(double value, QChar decimalSeparator);
 
 }  // namespace velta

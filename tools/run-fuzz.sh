@@ -7,7 +7,8 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-600}"; shift || true
-targets=("$@"); [ ${#targets[@]} -gt 0 ] || targets=(legacy_reader)
+all=(legacy_reader native_frame read_plan number_text plc_values server_project report_project dataset_file)
+targets=("$@"); [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 VELTA_WITH_FUZZ=1 bash "$top/tools/install-deps.sh"
 dir="$top/build-fuzz"
 export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=true

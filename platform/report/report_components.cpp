@@ -102,6 +102,8 @@ void RvProject::open() {
   QFile file(host);
   if (!file.open(QIODevice::ReadOnly))
     throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(projectFile_, file.errorString()));
+  // Refused before reading: the press must not take in a file of any size.
+  if (file.size() > kMaxReportProjectBytes) throw Error(reportProjectTooLarge(projectFile_, file.size()));
   project_ = std::make_unique<ReportProjectDefinition>(
       parseReportProject(QString::fromUtf8(file.readAll()), projectFile_));
 }

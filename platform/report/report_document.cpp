@@ -22,14 +22,20 @@ QString fold(const QString& name) { return name.trimmed().toCaseFolded(); }
 
 // Rewrites the names inside {{ }} tags case-folded, so that lookups ignore case.
 // Delimiter changes are refused: the engineer's file stays readable with {{ }} only.
-QString foldTagNames(const QString& tpl, const QString& where) {
+// Sections nested deeper than kMaxTemplateNesting are refused here, in one pass, before
+// the template engine (which keeps each section's whole text, so memory grows with
+// length times depth, and recurses once per level) sees them.
+QString foldTagNames(const QString& tpl, const QString& where, int firstLine) {
   QString out;
   out.reserve(tpl.size());
   qsizetype pos = 0;
+  int depth = 0;
+  int line = firstLine;
   while (true) {
     const qsizetype open = tpl.indexOf(QStringLiteral("{{"), pos);
     if (open < 0) { out += QStringView(tpl).mid(pos); break; }
-    const bool triple = tpl.mid(open, 3) == u"{{{";
+    line += static_cast<int>(QStringView(tpl).mid(pos, open - pos).count(u'\n'));
+    const bool triple = QStringView(tpl).mid(open, 3) == u"{{{";
     const QString closeMark = triple ? QStringLiteral("}}}") : QStringLiteral("}}");
     const qsizetype start = open + (triple ? 3 : 2);
     const qsizetype close = tpl.indexOf(closeMark, start);
@@ -46,10 +52,19 @@ QString foldTagNames(const QString& tpl, const QString& where) {
         sigil = name[0];
         name = name.mid(1);
       }
+      if (sigil == u"#" || sigil == u"^") {
+        if (++depth > kMaxTemplateNesting)
+          throw Error(where + QStringLiteral(", line %1: sections nested more than %2 deep; "
+                                             "a report template may nest at most %2")
+                                  .arg(line).arg(kMaxTemplateNesting));
+      } else if (sigil == u"/" && depth > 0) {
+        --depth;
+      }
       inner = sigil + fold(name);
     }
     out += inner;
     out += closeMark;
+    line += static_cast<int>(QStringView(tpl).mid(open, close + closeMark.size() - open).count(u'\n'));
     pos = close + closeMark.size();
   }
   return out;
@@ -116,7 +131,7 @@ QString fillReportTemplate(const ReportDefinition& report,
       fields.set(fold(f.name).toStdString(), valueData(report, f.name, f.value, sep));
     root.set(fold(c.name).toStdString(), fields);
   }
-  mst::mustache tmpl(foldTagNames(report.templateText, where).toStdString());
+  mst::mustache tmpl(foldTagNames(report.templateText, where, report.templateLine).toStdString());
   tmpl.set_custom_escape(escapeXml);
   if (!tmpl.is_valid())
     throw Error(where + QStringLiteral(": template: ") + QString::fromStdString(tmpl.error_message()));
@@ -141,8 +156,21 @@ ReportDocument::ReportDocument(const ReportDefinition& report,
                           "<title>%1</title><style type=\"text/css\">%2</style></head>\n<body>\n")
                .arg(xmlEscaped(title_), style_) +
            body + QStringLiteral("\n</body></html>\n");
+  // Qt's rich text takes time far beyond linear in the depth of nested elements, so
+  // the depth is bounded here, in the one pass that checks the XHTML anyway.
   QXmlStreamReader xml(xhtml_);
-  while (!xml.atEnd()) xml.readNext();
+  int depth = 0;
+  while (!xml.atEnd()) {
+    const auto token = xml.readNext();
+    if (token == QXmlStreamReader::EndElement) --depth;
+    if (token != QXmlStreamReader::StartElement || ++depth <= kMaxElementNesting + 2) continue;
+    throw Error(QStringLiteral("Report project \"%1\", report \"%2\", line %3: elements nested more than "
+                               "%4 deep; a report template may nest at most %4")
+                    .arg(projectName, report.name)
+                    .arg(report.templateLine +
+                         std::clamp<qint64>(xml.lineNumber() - 3, 0, report.templateText.count(u'\n')))
+                    .arg(kMaxElementNesting));
+  }
   if (xml.hasError())
     throw Error(QStringLiteral("Report project \"%1\", report \"%2\", line %3: the filled template "
                                "is not well-formed XHTML: %4")

@@ -110,7 +110,13 @@ const ReportDefinition& ReportProjectDefinition::activeReport(const QString& dis
   return reports.front();
 }
 
+QString reportProjectTooLarge(const QString& displayName, qint64 size) {
+  return QStringLiteral("Report project \"%1\" is %2 bytes long; a report project may have at most %3 bytes")
+      .arg(displayName).arg(size).arg(kMaxReportProjectBytes);
+}
+
 ReportProjectDefinition parseReportProject(const QString& text, const QString& file) {
+  if (text.size() > kMaxReportProjectBytes) throw Error(reportProjectTooLarge(file, text.size()));
   ReportProjectDefinition project;
   enum class Section { None, Project, Report } section = Section::None;
   QString content = text;

@@ -22,6 +22,12 @@
 // The template is XHTML in the subset that Qt's rich text renders; it must be well
 // formed (use &#160; rather than &nbsp;). Connection and field names in tags match
 // without regard to case; an empty field is false for sections ({{^HAVA}}-{{/HAVA}}).
+//
+// The station reads the file in its own process at every report press, so what a file
+// may cost is bounded: at most kMaxReportProjectBytes, sections nested at most
+// kMaxTemplateNesting deep (the template engine's memory grows with size times depth)
+// and elements at most kMaxElementNesting deep (so does the layout's time). A limit
+// passed is an Error naming the file and the limit.
 #include <QChar>
 #include <QHash>
 #include <QMarginsF>
@@ -31,6 +37,10 @@
 #include <vector>
 
 namespace velta {
+
+inline constexpr qint64 kMaxReportProjectBytes = 1024 * 1024;
+inline constexpr int kMaxTemplateNesting = 32;  // sections inside sections
+inline constexpr int kMaxElementNesting = 64;   // XHTML elements inside elements
 
 struct ReportDefinition {
   QString name;
@@ -58,7 +68,11 @@ struct ReportProjectDefinition {
 };
 
 // Parses the file's text; displayName names the file in errors:
-// "Report project "<displayName>", line <n>: <what>".
+// "Report project "<displayName>", line <n>: <what>". A text longer than
+// kMaxReportProjectBytes characters is refused (reportProjectTooLarge).
 ReportProjectDefinition parseReportProject(const QString& text, const QString& displayName);
+
+// The error for a project file of `size` bytes (or characters) over the limit.
+QString reportProjectTooLarge(const QString& displayName, qint64 size);
 
 }  // namespace velta

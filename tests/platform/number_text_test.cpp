@@ -118,3 +118,33 @@ TEST(NumberText, RoundTripsThroughText) {
       EXPECT_DOUBLE_EQ(*TextToNumber(t, QChar(sep), QStringLiteral("EN")), v) << t.toStdString();
     }
 }
+
+// Every finite double the writer turns into text must read back as a number, or the
+// record's value becomes a text cell in the workbook. The doubles near the ends of the
+// range are where 15-digit rounding can leave it.
+TEST(NumberText, EveryFiniteValueReadsBackAtTheEdgesOfTheRange) {
+  const double top = std::numeric_limits<double>::max();
+  const double values[] = {top,
+                           -top,
+                           std::nextafter(top, 0.0),
+                           1.797693134862315e308,  // the first double that rounds up past the top
+                           1.797693134862314e308,
+                           1.7976931348623e308,
+                           std::numeric_limits<double>::min(),
+                           -std::numeric_limits<double>::denorm_min(),
+                           1e308,
+                           -9.99999999999999e307};
+  for (double v : values)
+    for (char sep : {'.', ','}) {
+      const QString t = NumberToText(v, QChar(sep));
+      const auto back = NumberFromText(t, QChar(sep));
+      ASSERT_TRUE(back.has_value()) << t.toStdString();
+      EXPECT_LE(std::fabs(*back - v), std::max(std::fabs(v) * 1e-14, 5e-324)) << t.toStdString();
+      EXPECT_EQ(NumberToText(*back, QChar(sep)), t) << "the text is stable after one round";
+    }
+  // Rounded down at the top, and only there: the next lower 15-digit texts are as before.
+  EXPECT_EQ(NumberToText(-top, QChar(u'.')), QStringLiteral("-1.79769313486231E308"));
+  EXPECT_EQ(NumberToText(1.797693134862314e308, QChar(u',')), QStringLiteral("1,79769313486231E308"));
+  EXPECT_EQ(NumberToText(1.7976931348623e308, QChar(u'.')), QStringLiteral("1.7976931348623E308"));
+  EXPECT_EQ(NumberToText(1e308, QChar(u'.')), QStringLiteral("1E308"));
+}

@@ -55,6 +55,14 @@ std::vector<int> matchFields(const ParadoxTable& table, std::vector<FieldDef>& w
       if (!kind)
         throw ForeignFileError(QStringLiteral("Cannot open '%1': field '%2' has a kind this station does not know (%3)")
                                    .arg(path, f.name, paradoxKindName(f)));
+      // Taken as the copy's own fields, a name must be usable as one; else the error
+      // would name the scratch copy instead of the file the operator opened.
+      const bool repeated = std::any_of(wanted.begin(), wanted.end(),
+                                        [&](const FieldDef& w) { return w.name.compare(f.name, Qt::CaseInsensitive) == 0; });
+      if (f.name.trimmed().isEmpty() || repeated)
+        throw ForeignFileError(QStringLiteral("Cannot open '%1': field name '%2' is empty or repeated").arg(path, f.name));
+      if (*kind == FieldKind::Text && f.size <= 0)
+        throw ForeignFileError(QStringLiteral("Cannot open '%1': text field '%2' has no length").arg(path, f.name));
       wanted.push_back({f.name, *kind, *kind == FieldKind::Text ? f.size : 0});
       column.push_back(static_cast<int>(i));
     }
