@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/error.h"
+#include "platform/station_log.h"
 #include "platform/termination_signals.h"
 #include "ui/form1.h"
 #include "ui/record_grid_binding.h"
@@ -23,6 +24,8 @@ int RunProgram(const PlatformServices& services, const ProgramHooks& hooks) {
   try {
     station.excelApplication1().Connect();
   } catch (const std::exception& e) {
+    LogLine(QStringLiteral("the spreadsheet program cannot be connected (%1); the station ends with exit code 1")
+                .arg(exceptionText(e)));
     services.dialogs.showError(QStringLiteral("Application Error"),
                                errorDisplayText(exceptionText(e)));
     grid.reset();
@@ -37,8 +40,10 @@ int RunProgram(const PlatformServices& services, const ProgramHooks& hooks) {
   form->runFormCreate();
   form->show();
   form->enableTicks();
-  TerminationSignals endSignals([w = form.get()](int signalNumber) {
-    std::fprintf(stderr, "velta-station: signal %d, closing the station\n", signalNumber);
+  int endedBySignal = 0;
+  TerminationSignals endSignals([w = form.get(), &endedBySignal](int signalNumber) {
+    LogLine(QStringLiteral("signal %1, closing the station").arg(signalNumber));
+    endedBySignal = signalNumber;
     w->close();
   });
   if (hooks.running) hooks.running(station, *form);
@@ -50,7 +55,14 @@ int RunProgram(const PlatformServices& services, const ProgramHooks& hooks) {
   form.reset();
   station.closeWindowComponents();
   station.releasePlcServer();
-  return station.pollCycle().tickFailed() ? kExitTickFailed : 0;
+  const PollCycle& poll = station.pollCycle();
+  const int code = poll.tickFailed() ? kExitTickFailed : 0;
+  const QString why = poll.tickFailed()        ? QStringLiteral("a poll tick failed")
+                      : poll.shutdownOrdered() ? QStringLiteral("the PLC ordered the power-off")
+                      : endedBySignal          ? QStringLiteral("signal %1").arg(endedBySignal)
+                                               : QStringLiteral("the window was closed");
+  LogLine(QStringLiteral("the station ends with exit code %1 (%2)").arg(code).arg(why));
+  return code;
 }
 
 }  // namespace velta

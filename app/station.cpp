@@ -7,6 +7,7 @@
 #include "output/export_all.h"
 #include "output/one_record_sheet.h"
 #include "platform/error.h"
+#include "platform/station_log.h"
 #include "records/daily_file.h"
 #include "records/print_buffer.h"
 #include "records/record_browser.h"
@@ -29,10 +30,7 @@ Station::Station(PlatformServices services)
   outlet_.tellOperatorAfterTick = [this](const QString& text) {
     QTimer::singleShot(0, &afterTick_, [this, text] { s_.dialogs.showError(kApplicationTitle, text); });
   };
-  outlet_.log = [](const QString& line) {
-    std::fprintf(stderr, "velta-station: %s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-  };
+  outlet_.log = [](const QString& line) { LogLine(line); };
   poll_.setTestCycle([this] {
     RunTestCycle({PlcServer, s_.regional, dailyFile(), poll_.readoutsCapturable(), storeTrouble_, outlet_,
                   pieceJournal_, pieceInProgress_});

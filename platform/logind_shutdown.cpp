@@ -1,4 +1,5 @@
 #include "platform/logind_shutdown.h"
+#include "platform/station_log.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
@@ -7,10 +8,7 @@
 namespace velta {
 
 LogindShutdown::Log LogindShutdown::stderrLog() {
-  return [](const QString& line) {
-    std::fprintf(stderr, "velta-station: %s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-  };
+  return [](const QString& line) { LogLine(line); };
 }
 
 LogindShutdown::LogindShutdown(QDBusConnection bus, std::chrono::milliseconds answerWait, Log log)

@@ -4,6 +4,7 @@
 
 #include "plc/fixed_point_text.h"
 #include "plc/item_value.h"
+#include "platform/station_log.h"
 
 namespace velta {
 
@@ -17,10 +18,7 @@ quint64 linkSessionOf(const PlcServerRef& server) {
   return sessions ? sessions->linkSession() : 0;
 }
 
-void writeToStderr(const QString& reason) {
-  std::fprintf(stderr, "poll tick failed, the program ends: %s\n", reason.toLocal8Bit().constData());
-  std::fflush(stderr);
-}
+void writeToStderr(const QString& reason) { LogLine(QStringLiteral("poll tick failed, the program ends: %1").arg(reason)); }
 
 }  // namespace
 
@@ -74,6 +72,8 @@ void PollCycle::tick() {
 
   // 3. The PLC's shutdown command; the rest of the tick still runs.
   if (is("M7", 1)) {
+    if (!shutdownOrdered_) LogLine(QStringLiteral("the PLC orders the PC to power off (M7); the program ends"));
+    shutdownOrdered_ = true;
     form_.setText(ctl::Edit8, kShutdownCommandText);
     shutdown_.requestPowerOff();
     termination_.requestTermination();
@@ -124,6 +124,7 @@ void PollCycle::tick() {
 }
 
 void PollCycle::SpeedButton7Click() {
+  LogLine(QStringLiteral("PLC BAĞLAN: the PLC item server is made anew and connected"));
   server_ = registry_.createAs<PlcItemServer>(QString::fromLatin1(kPlcServerProgId));
   server_->OpenProject(kPlcProjectPath);
   server_->SetItem(kSystem, QStringLiteral("connect"), Variant(QStringLiteral("1")));

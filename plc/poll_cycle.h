@@ -59,6 +59,8 @@ class PollCycle {
   void setFailureSink(FailureSink sink) { failureSink_ = std::move(sink); }
   // A tick failed and asked the program to end (its exit status then says so).
   bool tickFailed() const { return tickFailed_; }
+  // The PLC has ordered the PC to power off (M7 at 1), which ends the program.
+  bool shutdownOrdered() const { return shutdownOrdered_; }
 
   void Timer1Timer();
   // A new server object replaces PlcServer, opens the project and is asked to connect.
@@ -86,6 +88,7 @@ class PollCycle {
   } shown_;
   bool readoutsCapturable_ = false;
   bool tickFailed_ = false;
+  bool shutdownOrdered_ = false;  // the PLC has ordered the power-off (M7)
 };
 
 }  // namespace velta

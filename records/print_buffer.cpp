@@ -1,4 +1,5 @@
 #include "records/print_buffer.h"
+#include "platform/station_log.h"
 
 #include <QDateTime>
 #include <cstdio>
@@ -33,8 +34,7 @@ void PreparePrintBuffer(const PrintBufferContext& ctx) {
     const QString aside = KeptAsideName(path, QStringLiteral("old-station-file"), QDateTime::currentDateTime());
     ctx.Table2.close();
     Dataset::renameFile(path, aside);
-    std::fprintf(stderr, "velta-station: the previous program's print buffer %s is kept as %s; a new one is made\n",
-                 qPrintable(path), qPrintable(aside));
+    LogLine(QStringLiteral("the previous program's print buffer %1 is kept as %2; a new one is made").arg(path, aside));
   }
   if (!Dataset::fileExists(path))
     Dataset::createTable(ctx.drives.toHost(kSystemDirectory), kPrintBufferTable, PrintBufferFields());

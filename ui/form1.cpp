@@ -1,4 +1,5 @@
 #include "ui/form1.h"
+#include "platform/station_log.h"
 
 #include <QApplication>
 #include <QChart>
@@ -150,7 +151,7 @@ void TForm1::guarded(Handler&& handler) noexcept {
   try {
     dialogs_.showError(kApplicationTitle, errorDisplayText(text));
   } catch (...) {
-    std::fprintf(stderr, "velta-station: error box failed: %s\n", qUtf8Printable(text));
+    LogLine(QStringLiteral("error box failed: %1").arg(text));
   }
 }
 
@@ -451,9 +452,9 @@ void TForm1::tick() {
     inTick_ = false;
     return;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "velta-station: poll tick failed: %s\n", qUtf8Printable(exceptionText(e)));
+    LogLine(QStringLiteral("poll tick failed: %1").arg(exceptionText(e)));
   } catch (...) {
-    std::fprintf(stderr, "velta-station: poll tick failed\n");
+    LogLine(QStringLiteral("poll tick failed"));
   }
   inTick_ = false;
   timer_->stop();

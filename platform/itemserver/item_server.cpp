@@ -1,4 +1,5 @@
 #include "platform/itemserver/item_server.h"
+#include "platform/station_log.h"
 
 #include <cmath>
 #include <cstdio>
@@ -43,9 +44,7 @@ qint64 wholeNumber(const QString& item, const Variant& v) {
 std::unique_ptr<ItemDriver> makeItemDriver(const ServerProject& project,
                                            const ItemServerEnvironment& env) {
   if (project.driver == u"simulator") {
-    auto log = env.log ? env.log : [](const QString& line) {
-      std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    };
+    auto log = env.log ? env.log : [](const QString& line) { LogLine(line); };
     return std::make_unique<SimulatorDriver>(project, env.steady ? *env.steady : kSystemSteady,
                                              env.wall ? *env.wall : kSystemWall, log);
   }

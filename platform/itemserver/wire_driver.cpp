@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/error.h"
+#include "platform/station_log.h"
 #include "platform/itemserver/wire/modbus_link.h"
 #include "platform/itemserver/wire/native_link.h"
 
@@ -225,11 +226,34 @@ WireDriver::WriteResult WireDriver::makeWrite(const Write& w, QString* why) {
   }
 }
 
-bool WireDriver::refresh(unsigned long long startedAt) {
+void WireDriver::report(const QString& line) {
+  if (report_) report_(line);
+  else LogLine(line);
+}
+
+void WireDriver::reportLinkState(const QString& why) {
+  const bool up = up_;
+  if (reportedUp_ == (up ? 1 : 0)) return;
+  const long long now = steady_.now().count();
+  if (up) {
+    report(downSinceMs_ < 0 ? QStringLiteral("PLC link up (%1)").arg(description_)
+                            : QStringLiteral("PLC link up again after %1 ms (%2)").arg(now - downSinceMs_).arg(description_));
+  } else {
+    downSinceMs_ = now;
+    report(QStringLiteral("PLC link down (%1): %2").arg(description_, why.isEmpty() ? QStringLiteral("no answer") : why));
+  }
+  reportedUp_ = up ? 1 : 0;
+}
+
+bool WireDriver::refresh(unsigned long long startedAt, QString* why) {
   PlcValues values;
   try {
     values = link_->read(plan_);
-  } catch (const std::exception&) {
+  } catch (const PlcLinkError& e) {
+    *why = e.text();
+    return false;
+  } catch (const std::exception& e) {
+    *why = QString::fromLocal8Bit(e.what());
     return false;
   }
   // Stamped here, off the UI thread: making a local date and time is not cheap.
@@ -313,8 +337,7 @@ void WireDriver::run() {
           const QString line = QStringLiteral("PLC refuses the write of %1 = %2 (%3); reading goes on, the write "
                                               "is made again every %4 ms")
                                    .arg(item).arg(w.raw).arg(why).arg(timing_.refusedRetry.count());
-          if (report_) report_(line);
-          else std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+          report(line);
         }
         refused_.push_back(aside);
         if (w.number != 0) lastRefused_ = w.number;
@@ -324,6 +347,7 @@ void WireDriver::run() {
         healthy = false;
         nudged_ = false;
         nextRefresh = RealClock::now() + timing_.refreshPeriod;
+        reportLinkState(why);
       }
       written_.notify_all();
       continue;
@@ -334,7 +358,8 @@ void WireDriver::run() {
       if (nextRefresh < now) nextRefresh = now + timing_.refreshPeriod;
       const unsigned long long startedAt = writeCounter_;
       lock.unlock();
-      const bool ok = refresh(startedAt);
+      QString why;
+      const bool ok = refresh(startedAt, &why);
       lock.lock();
       linkOpen = true;
       healthy = ok;
@@ -345,6 +370,7 @@ void WireDriver::run() {
       }
       // A refresh that raced a new write still counts for the link's state, not its values.
       up_ = ok;
+      reportLinkState(why);
       written_.notify_all();
       continue;
     }

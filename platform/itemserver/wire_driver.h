@@ -94,8 +94,9 @@ class WireDriver : public ItemDriver {
   std::size_t plannedRequests() const { return plan_.requests.size(); }
   long long goodRefreshes() const { return goodRefreshes_.load(); }
   std::size_t pendingWrites() const;  // queued and set aside
-  // Where the one line about a refused write goes (default: stderr); called on the
-  // refresh thread.
+  // Where the lines for the engineer's log go (default: the station's log on stderr): a
+  // refused write, the link going down (with the reason) and coming up again. Called on
+  // the refresh thread.
   void setReportSink(std::function<void(const QString&)> sink);
   QString describe() const { return description_; }
 
@@ -114,8 +115,11 @@ class WireDriver : public ItemDriver {
   void adopt(const std::vector<std::pair<PlcElement, qint64>>& writes);
   void run();
   WriteResult makeWrite(const Write& w, QString* why);
-  // false: the refresh failed. startedAt: the write counter when the read began.
-  bool refresh(unsigned long long startedAt);
+  // false: the refresh failed (why says why). startedAt: the write counter when the read began.
+  bool refresh(unsigned long long startedAt, QString* why);
+  // One line when the link's state differs from the last one reported; mutex_ held.
+  void reportLinkState(const QString& why);
+  void report(const QString& line);  // mutex_ held
 
   std::unique_ptr<PlcLink> link_;
   ElementOf toElement_;
@@ -148,6 +152,8 @@ class WireDriver : public ItemDriver {
   std::atomic<bool> wanted_{false};  // connect() asked for the link, disconnect() not since
   std::atomic<bool> up_{false};
   quint64 session_ = 0;  // guarded by mutex_
+  int reportedUp_ = -1;      // the link state last reported (-1: none yet); mutex_
+  long long downSinceMs_ = -1;  // steady time the link was reported down; mutex_
   std::atomic<long long> goodRefreshes_{0};
   std::thread thread_;
 };
