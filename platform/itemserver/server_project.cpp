@@ -23,6 +23,8 @@ struct LineError {
 int parseInt(const QString& v, int lo, int hi) {
   bool ok = false;
   const qlonglong n = v.toLongLong(&ok, 10);
+  // toLongLong stops at a NUL and still says ok: "1<NUL>00" must not read as 1.
+  if (v.contains(QChar(0))) ok = false;
   if (!ok || n < lo || n > hi)
     throw LineError{QStringLiteral("\"%1\" is not a whole number from %2 to %3").arg(v).arg(lo).arg(hi)};
   return static_cast<int>(n);
@@ -83,7 +85,7 @@ const std::map<QString, Setter>& serverKeys() {
       {"refused-write-retry-ms",
        [](ServerProject& p, const QString& v) { p.refusedWriteRetryMs = parseInt(v, 10, 600000); }},
       {"refresh-period-ms",
-       [](ServerProject& p, const QString& v) { p.refreshPeriodMs = parseInt(v, 10, 60000); }},
+       [](ServerProject& p, const QString& v) { p.refreshPeriodMs = parseInt(v, 1, 60000); }},
   };
   return keys;
 }

@@ -272,8 +272,10 @@ void Dataset::validateFile(const QString& path) {
     }
   }
 
-  // The file is ours: make every commit durable.
-  db->exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", QStringLiteral("open"));
+  // The file is ours: make every commit durable. The page cache is kept small: a station
+  // appends and shows a few pages, the system's file cache holds the rest, and a station
+  // that runs for months must not grow with its day's file.
+  db->exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-512;", QStringLiteral("open"));
 
   fields_ = std::move(viewFields);
   columnOf_ = std::move(columnOf);

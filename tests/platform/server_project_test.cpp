@@ -100,6 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{"[server]\ndriver = native-tcp\nstation = 0\n", 3, "\"0\""},
                       BadLine{"[server]\ndriver = native-tcp\nport = 0\n", 3, "\"0\""}));
 
+TEST(ServerProject, ANumberWithANulInsideIsNoNumber) {
+  const QString text = QStringLiteral("[server]\ndriver = simulator\nrefresh-period-ms = 1") + QChar(0) +
+                       QStringLiteral("00\n");
+  EXPECT_THROW(parseServerProject(text, "/st/D/rododezuz/sistem/fatekserver.fcs"), Error);
+}
+
 struct DriverDefaults {
   const char* text;
   const char* driver;
