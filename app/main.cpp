@@ -5,12 +5,14 @@
 
 #include "app/program.h"
 #include "app/station_root.h"
+#include "plantdb/start_plant_forwarding.h"
 #include "platform/itemserver/item_server.h"
 #include "platform/logind_shutdown.h"
 #include "platform/qt_operator_dialogs.h"
 #include "platform/qt_progress_reporter.h"
 #include "platform/qt_termination.h"
 #include "platform/qt_turkish_chrome.h"
+#include "platform/station_log.h"
 #include "platform/report/widgets/qt_report_dialogs.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "ui/form1.h"
@@ -22,7 +24,7 @@ int main(int argc, char** argv) {
   // window title). Not the display name: Qt would append that to every window title.
   QApplication::setApplicationName(kApplicationTitle);
   if (!InstallTurkishQtTranslations(app))
-    std::fprintf(stderr, "velta-station: Qt's Turkish translations are not installed (qt6-translations-l10n)\n");
+    LogLine(QStringLiteral("Qt's Turkish translations are not installed (qt6-translations-l10n)"));
 
   QtOperatorDialogs dialogs;
   ObjectRegistry registry;
@@ -34,14 +36,18 @@ int main(int argc, char** argv) {
   // First start for this user: the folders and default station files that are missing.
   const StationRootLayout layout = LayOutStationRoot(drives);
   for (const QString& made : layout.created)
-    std::fprintf(stderr, "velta-station: created %s\n", qPrintable(made));
+    LogLine(QStringLiteral("created %1").arg(made));
   for (const QString& problem : layout.problems)
-    std::fprintf(stderr, "velta-station: %s\n", qPrintable(problem));
+    LogLine(problem);
   const RegionalSettings regional = RegionalSettings::fromSystem();
   registerItemServer(registry, drives);
   registerSpreadsheetApplication(registry, {dialogs, desktopOpener, regional,
                                             unsavedWorkbooksFolder(drives.stationRoot()),
                                             kApplicationTitle});
+
+  // The plant database, when this station has its settings: a thread of its own that
+  // forwards the data files' records; nothing without plantdb.conf.
+  const auto plantForwarder = plantdb::StartPlantForwarding(drives);
 
   QtReportDialogs reportDialogs;
   std::unique_ptr<QtProgressReporter> exportProgress;

@@ -133,6 +133,10 @@ make_root() {
   [ -f /etc/apt/sources.list ] && cp /etc/apt/sources.list "$root/etc/apt/sources.list"
   grep -h '^[[:space:]]*Acquire::' /etc/apt/apt.conf.d/* 2>/dev/null > "$root/etc/apt/apt.conf.d/99host-acquire" || true
   cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+  # As in any chroot: packages install but start no services (postgresql's would stay
+  # running in the root; the tests start their own servers).
+  printf '#!/bin/sh\nexit 101\n' > "$root/usr/sbin/policy-rc.d"
+  chmod 755 "$root/usr/sbin/policy-rc.d"
   mount_root "$root"
 }
 

@@ -9,6 +9,8 @@ packages=(
   g++ cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libsqlite3-dev pxlib-dev libmodbus-dev libxlsxwriter-dev libkainjow-mustache-dev
+  # the plant database: libpq, and the PostgreSQL 15 server its tests and benchmark start
+  libpq-dev postgresql
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick poppler-utils unzip
