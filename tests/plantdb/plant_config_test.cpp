@@ -1,5 +1,6 @@
 // The plant database settings file and the station's hook that reads it.
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -82,9 +83,13 @@ TEST(StartPlantForwarding, ABadFileIsOneLineOnStderrAndNoForwarder) {
   f.close();
   testing::internal::CaptureStderr();
   EXPECT_EQ(StartPlantForwarding(DriveMap(root.path())), nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "plant database settings \"" + f.fileName().toStdString() +
-                "\", line 2: unknown key \"conection\"; records are not forwarded to the plant database\n");
+  // One stamped line of the station's log.
+  const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
+  EXPECT_EQ(err.count(u'\n'), 1) << err.toStdString();
+  EXPECT_TRUE(err.endsWith(" velta-station: plant database settings \"" + f.fileName() +
+                           "\", line 2: unknown key \"conection\"; records are not forwarded to the plant database\n"))
+      << err.toStdString();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )")).match(err).hasMatch());
 }
 
 }  // namespace
