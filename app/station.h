@@ -26,7 +26,7 @@
 #include "records/record_table_model.h"
 #include "platform/tablestore/dataset.h"
 #include "ui/form_handlers.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 

@@ -8,7 +8,7 @@
 // failures propagate as Error (no closing message then). UI thread only.
 #include "platform/object_registry.h"
 #include "platform/operator_dialogs.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 

@@ -7,7 +7,7 @@
 
 #include "platform/operator_dialogs.h"
 #include "platform/report/report_components.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 

@@ -24,7 +24,7 @@
 #include "platform/regional_settings.h"
 #include "platform/shutdown_service.h"
 #include "platform/termination.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 

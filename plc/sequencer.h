@@ -9,7 +9,7 @@
 #include "platform/plc_item_server.h"
 #include "records/daily_file.h"
 #include "records/piece_journal.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 

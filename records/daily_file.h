@@ -15,7 +15,7 @@
 #include "platform/drive_map.h"
 #include "platform/operator_dialogs.h"
 #include "platform/tablestore/dataset.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 

@@ -18,7 +18,7 @@
 
 #include "platform/operator_dialogs.h"
 #include "platform/tablestore/dataset.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 

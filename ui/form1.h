@@ -22,7 +22,7 @@
 
 #include "platform/operator_dialogs.h"
 #include "ui/form_handlers.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 class QAbstractItemModel;
 class QLabel;

@@ -16,7 +16,7 @@
 #include "records/daily_file.h"
 #include "tests/output/vector_record_source.h"
 #include "tests/support/xlsx_reader.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 namespace {

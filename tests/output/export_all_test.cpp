@@ -9,7 +9,7 @@
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "tests/output/vector_record_source.h"
 #include "tests/support/xlsx_reader.h"
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 namespace velta {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/form_state.h"
+#include "platform/form_state.h"
 
 #include <stdexcept>
 
