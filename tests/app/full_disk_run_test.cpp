@@ -1,7 +1,6 @@
 // A full disk during a run: the station root on a small tmpfs of its own, filled to the
 // last page while pieces run. The pieces wait unacknowledged, the operator is told once,
 // and once there is room again every piece is stored once with the PLC's readings.
-#include <sqlite3.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include "tests/app/handshake_plc.h"
 #include "tests/app/station_fixture.h"
+#include "tests/support/data_file_checks.h"
 
 namespace velta::test {
 namespace {
@@ -116,14 +116,7 @@ TEST_F(FullDiskRun, PiecesWaitWhileTheDiskIsFullAndAreStoredOnceThereIsRoom) {
   EXPECT_EQ(dialogs.errors().size(), boxesBefore + 1);
   EXPECT_EQ(log.filter("failed attempts").size(), 1) << log.join(QChar(10)).toStdString();
 
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2(todaysFile().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-  sqlite3_stmt* st = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr), SQLITE_OK);
-  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
-  sqlite3_finalize(st);
-  sqlite3_close(db);
+  EXPECT_EQ(integrityCheck(todaysFile()), "ok");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "platform/itemserver/wire/sim/modbus_peer.h"
 #include "platform/itemserver/wire/sim/native_peer.h"
 #include "platform/itemserver/wire/sim/sim_machine.h"
+#include "tests/app/machine_truth.h"
 #include "tests/app/wire_station.h"
 
 namespace velta::test {
@@ -36,10 +37,6 @@ const char* cutName(Cut c) {
                                 "after M4 acknowledged", "after M5 acknowledged", "while a bit waits"};
   return names[static_cast<int>(c)];
 }
-
-struct Held {
-  double air, load, width, length;  // in the units the station stores
-};
 
 class LinkGapCapture : public ::testing::TestWithParam<Protocol> {};
 
@@ -64,14 +61,8 @@ TEST_P(LinkGapCapture, EveryStoredPhaseHoldsWhatTheMachineHeldForIt) {
   SimMachine machine(memory, ms, [&](int n) { finished = n; });
 
   // The truth: the registers the machine held when it set each phase bit.
-  std::mutex truthMutex;
-  std::map<std::pair<int, int>, Held> truth;  // (piece, bit 2..5)
-  machine.onBitSet([&](int piece, int bit) {
-    if (bit > 5) return;
-    const quint32 load = memory.reg(10) | (static_cast<quint32>(memory.reg(11)) << 16);
-    std::lock_guard lock(truthMutex);
-    truth[{piece, bit}] = {memory.reg(5) / 1000.0, load / 1000.0, memory.reg(7) / 10.0, memory.reg(8) / 100.0};
-  });
+  MachineTruth truth;
+  truth.watch(machine, memory);
 
   // The cutter: closes the PLC's port for an outage, from a thread of its own so that the
   // machine runs on meanwhile.
@@ -160,27 +151,13 @@ TEST_P(LinkGapCapture, EveryStoredPhaseHoldsWhatTheMachineHeldForIt) {
     if (piece <= finished) ++table[cut].pieces;
   int wrongValues = 0;
   for (const QStringList& r : records) {
-    const int piece = static_cast<int>(std::llround(r[2].toDouble() * 1000)) % 1000;
+    const int piece = MachineTruth::pieceOf(r);
     ++perPiece[piece];
     const Cut cut = cutOfPiece.count(piece) ? cutOfPiece[piece] : Cut::Count;
     ++table[cut].records;
-    for (int bit = 2; bit <= 5; ++bit) {
-      std::lock_guard lock(truthMutex);
-      const auto it = truth.find({piece, bit});
-      ASSERT_NE(it, truth.end()) << "piece " << piece << " M" << bit;
-      const Held& h = it->second;
-      const double want[4] = {h.air, h.load, h.width, h.length};
-      for (int q = 0; q < 4; ++q) {
-        const double got = r[1 + 4 * (bit - 2) + q].toDouble();
-        if (std::abs(got - want[q]) > 1e-9) {
-          ++wrongValues;
-          ++table[cut].wrong;
-          ADD_FAILURE() << "piece " << piece << " (" << cutName(cut) << ") phase " << bit - 1 << " value "
-                        << q << ": stored " << r[1 + 4 * (bit - 2) + q].toStdString() << ", machine held "
-                        << want[q];
-        }
-      }
-    }
+    const int wrong = truth.wrongValues(r);
+    wrongValues += wrong;
+    table[cut].wrong += wrong;
   }
   for (int piece = 1; piece <= finished; ++piece) EXPECT_EQ(perPiece[piece], 1) << "piece " << piece;
   EXPECT_LE(records.size(), static_cast<std::size_t>(finished.load()) + 1);

@@ -12,6 +12,7 @@
 
 #include "tests/app/handshake_plc.h"
 #include "tests/app/station_fixture.h"
+#include "tests/support/data_file_checks.h"
 
 namespace velta::test {
 namespace {
@@ -73,14 +74,6 @@ class RestartingStation : public ::testing::Test {
     t.setTableName(todaysFile());
     t.open();
     return t.recordCount() == 0 ? 0 : t.valueAt(t.recordCount() - 1, 0).toLongLong();
-  }
-  std::vector<qint64> siranos(const QString& file) {
-    Dataset t(QStringLiteral("Check"));
-    t.setTableName(file);
-    t.open();
-    std::vector<qint64> out;
-    for (int i = 0; i < t.recordCount(); ++i) out.push_back(t.valueAt(i, 0).toLongLong());
-    return out;
   }
   QStringList keptAside() const {
     return QDir(dataDir()).entryList({QStringLiteral("piece-in-progress.journal.*")}, QDir::Files);
@@ -157,7 +150,7 @@ TEST_P(CrashedStation, EveryFinishedPieceIsStoredOnceWithThePlcsReadings) {
     EXPECT_EQ(airPressuresOf(rows[static_cast<size_t>(piece - 1)]), plc.airPressures(piece)) << "piece " << piece;
     EXPECT_EQ(rows[static_cast<size_t>(piece - 1)][0], "T09122026K1405V") << "piece " << piece;
   }
-  const std::vector<qint64> numbers = siranos(todaysFile());
+  const std::vector<qint64> numbers = storedSiranos(todaysFile());
   EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()) &&
               std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end());
   EXPECT_FALSE(QFile::exists(journalPath())) << "no piece in progress left";

@@ -6,8 +6,6 @@
 // and SIRANO only grows. The station's log of the run is checked line by line.
 //
 // VELTA_STATION_KILLS sets the number of kills (default 10; the README's long run: 100).
-#include <sqlite3.h>
-
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -26,38 +24,14 @@
 #include "platform/itemserver/wire/sim/modbus_peer.h"
 #include "platform/itemserver/wire/sim/sim_machine.h"
 #include "records/daily_file.h"
+#include "tests/app/machine_truth.h"
 #include "tests/app/station_fixture.h"
+#include "tests/support/data_file_checks.h"
 
 namespace velta::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct Held {
-  double air, load, width, length;  // in the units the station stores
-};
-
-QString integrity(const QString& path) {
-  sqlite3* db = nullptr;
-  QString result = QStringLiteral("<cannot open>");
-  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-      result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-  }
-  sqlite3_close(db);
-  return result;
-}
-
-std::vector<qint64> siranos(const QString& path) {
-  Dataset t(QStringLiteral("Check"));
-  t.setTableName(path);
-  t.open();
-  std::vector<qint64> out;
-  for (int i = 0; i < t.recordCount(); ++i) out.push_back(t.valueAt(i, 0).toLongLong());
-  return out;
-}
 
 int killsToMake() {
   const int n = qEnvironmentVariableIntValue("VELTA_STATION_KILLS");
@@ -76,14 +50,8 @@ TEST(StationCrash, EveryFinishedPieceIsStoredOnceWithItsOwnValuesAfterKills) {
   ms.phaseIntervalMs = 450;
   ms.exactReadings = true;
   SimMachine machine(memory, ms);
-  std::mutex truthMutex;
-  std::map<std::pair<int, int>, Held> truth;  // (piece, bit 2..5)
-  machine.onBitSet([&](int piece, int bit) {
-    if (bit > 5) return;
-    const quint32 load = memory.reg(10) | (static_cast<quint32>(memory.reg(11)) << 16);
-    std::lock_guard lock(truthMutex);
-    truth[{piece, bit}] = {memory.reg(5) / 1000.0, load / 1000.0, memory.reg(7) / 10.0, memory.reg(8) / 100.0};
-  });
+  MachineTruth truth;
+  truth.watch(machine, memory);
   std::atomic<bool> stop{false};
   std::thread machineLoop([&] {
     while (!stop) {
@@ -161,27 +129,14 @@ TEST(StationCrash, EveryFinishedPieceIsStoredOnceWithItsOwnValuesAfterKills) {
   int records = 0, wrong = 0;
   for (const QString& name : files) {
     const QString path = dataDir + "/" + name;
-    EXPECT_EQ(integrity(path), "ok") << name.toStdString();
-    const std::vector<qint64> numbers = siranos(path);
+    EXPECT_EQ(integrityCheck(path), "ok") << name.toStdString();
+    const std::vector<qint64> numbers = storedSiranos(path);
     EXPECT_TRUE(std::adjacent_find(numbers.begin(), numbers.end(), std::greater_equal<>()) == numbers.end())
         << "SIRANO only grows in " << name.toStdString();
     for (const QStringList& r : storedRecords(path)) {
       ++records;
-      const int piece = static_cast<int>(std::llround(r[2].toDouble() * 1000)) % 1000;
-      ++perPiece[piece];
-      for (int bit = 2; bit <= 5; ++bit) {
-        std::lock_guard lock(truthMutex);
-        const auto it = truth.find({piece, bit});
-        ASSERT_NE(it, truth.end()) << "piece " << piece << " M" << bit;
-        const double want[4] = {it->second.air, it->second.load, it->second.width, it->second.length};
-        for (int q = 0; q < 4; ++q) {
-          if (std::abs(r[1 + 4 * (bit - 2) + q].toDouble() - want[q]) > 1e-9) {
-            ++wrong;
-            ADD_FAILURE() << "piece " << piece << " phase " << bit - 1 << " value " << q << ": stored "
-                          << r[1 + 4 * (bit - 2) + q].toStdString() << ", machine held " << want[q];
-          }
-        }
-      }
+      ++perPiece[MachineTruth::pieceOf(r)];
+      wrong += truth.wrongValues(r);
     }
   }
   int lost = 0, doubled = 0;
