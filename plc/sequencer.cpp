@@ -68,7 +68,7 @@ void troubled(const TestCycleContext& ctx, const QString& file, const QString& e
   if (error != trouble.lastReason) {
     trouble.lastReason = error;
     const char* what = waiting == Waiting::PieceNotStored      ? "a finished piece waits to be stored"
-                       : waiting == Waiting::PhaseNotJournaled ? "a phase waits: the piece journal cannot be written"
+                       : waiting == Waiting::PhaseNotJournaled ? "the piece waits: the piece journal cannot be written"
                                                                : "today's data file cannot be opened";
     ctx.outlet.log(QStringLiteral("sequencer: %1 (%2)").arg(QLatin1StringView(what), error));
   }
@@ -296,7 +296,7 @@ bool storePiece(const TestCycleContext& ctx) {
     try {
       ctx.journal.write(storing);
     } catch (const Error& e) {
-      troubled(ctx, ctx.journal.path(), e.text(), Waiting::PieceNotStored);
+      troubled(ctx, ctx.journal.path(), e.text(), Waiting::PhaseNotJournaled);
       return false;
     }
   }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -135,11 +136,14 @@ class StationFiles {
     plantdb::PgResult r = server.query("SELECT " + cols + " FROM test_records WHERE station = $1 ORDER BY day_file, sirano",
                                        {station.toUtf8()});
     std::map<QString, std::set<qint64>> live, dead;
+    qint64 doubled = 0;
     for (int i = 0; i < r.rows(); ++i) {
       const QString file = QString::fromUtf8(r.value(i, 0));
       const qint64 n = r.integer(i, 1);
       const bool deleted = r.value(i, 3) == "t";
-      EXPECT_TRUE((deleted ? dead : live)[file].insert(n).second) << file.toStdString() << " " << n;
+      const bool once = (deleted ? dead : live)[file].insert(n).second;
+      if (!once) ++doubled;
+      EXPECT_TRUE(once) << file.toStdString() << " " << n;
       EXPECT_EQ(r.value(i, 4), file.mid(1, 8).toLatin1()) << "day of " << file.toStdString();
       const KnownRecord k = recordValues(file, n);
       EXPECT_EQ(r.isNull(i, 2) ? QString() : QString::fromUtf8(r.value(i, 2)), k.serino) << file.toStdString() << " " << n;
@@ -160,6 +164,20 @@ class StationFiles {
     for (const auto& [file, s] : dead) {
       for (qint64 n : s) EXPECT_TRUE(deleted_.count(file) && deleted_.at(file).count(n)) << file.toStdString() << " " << n;
     }
+    // The figures of the comparison, one line per check (for the fault table).
+    qint64 records = 0, missing = 0, extra = 0;
+    for (const auto& [file, s] : held_) {
+      records += qint64(s.size());
+      const std::set<qint64>& rows = live[file];
+      for (qint64 n : s) missing += rows.count(n) ? 0 : 1;
+      for (qint64 n : rows) extra += s.count(n) ? 0 : 1;
+    }
+    qint64 liveRows = 0;
+    for (const auto& [file, s] : live) liveRows += qint64(s.size());
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::printf("database against files (%s): records %lld, live rows %lld, missing %lld, doubled %lld, not in a file %lld\n",
+                test ? test->name() : "?", static_cast<long long>(records), static_cast<long long>(liveRows),
+                static_cast<long long>(missing), static_cast<long long>(doubled), static_cast<long long>(extra));
   }
 
  private:
