@@ -34,7 +34,7 @@ class FaultTest : public ::testing::Test {
     return server.query("SELECT count(*) FROM pg_stat_activity WHERE application_name = 'velta-plantdb'"
                         " AND state = 'active' AND query LIKE 'INSERT INTO test_records%'").integer(0, 0) > 0;
   }
-  qint64 rows() { return server.query("SELECT count(*) FROM test_records WHERE station = 'PRESS-1'").integer(0, 0); }
+  qint64 rows() { return forwardedRows(server, "station = 'PRESS-1'"); }
   plantdb::ForwarderSettings settings(const QString& extra = {}) {
     auto s = station.settings(server.connection(extra));
     s.batchSize = 100;

@@ -185,7 +185,7 @@ TEST_F(ForwarderTest, TheStationsStoreNeverWaitsForTheForwarder) {
   }
   table.close();
   EXPECT_EQ(failures, 0);
-  ASSERT_TRUE(waitFor([&] { return server.query("SELECT count(*) FROM test_records").integer(0, 0) >= 300; }));
+  ASSERT_TRUE(waitFor([&] { return forwardedRows(server) >= 300; }));
   EXPECT_TRUE(f.state().lastError.isEmpty()) << f.state().lastError.toStdString();
   f.stop();
   // The store numbers from 1; each record once with its own serial number.

@@ -200,6 +200,14 @@ inline bool drain(plantdb::PlantForwarder& f, int tries = 50) {
   return false;
 }
 
+// Rows of test_records that match where (SQL, may be empty); 0 until the forwarder's
+// thread has made the schema, which it does on its own time.
+inline qint64 forwardedRows(const PgServer& server, const QByteArray& where = {}) {
+  if (server.query("SELECT to_regclass('test_records') IS NULL").value(0, 0) == "t") return 0;
+  return server.query("SELECT count(*) FROM test_records" + (where.isEmpty() ? QByteArray() : " WHERE " + where))
+      .integer(0, 0);
+}
+
 // Waits until the forwarder's thread has reached a state.
 template <typename Pred>
 bool waitFor(Pred pred, int seconds = 60) {
