@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/error.h"
+#include "platform/settings_line.h"
 
 namespace velta::plantdb {
 
@@ -19,13 +20,6 @@ struct LineError {
 };
 
 // Drops a comment that starts a line or follows a blank (as in fatekserver.fcs).
-QString stripComment(const QString& line) {
-  for (qsizetype i = 0; i < line.size(); ++i) {
-    if ((line[i] == u';' || line[i] == u'#') && (i == 0 || line[i - 1].isSpace())) return line.left(i);
-  }
-  return line;
-}
-
 QString defaultStation() {
   char buf[256] = {};
   const QString host = gethostname(buf, sizeof buf - 1) == 0 ? QString::fromLocal8Bit(buf) : QString();
@@ -43,7 +37,7 @@ PlantConfig parsePlantConfig(const QString& text, const QString& fileName) {
   static const QRegularExpression stationName(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_.-]{0,62}$"));
   const QStringList lines = text.split(u'\n');
   for (qsizetype n = 0; n < lines.size(); ++n) {
-    const QString line = stripComment(lines[n]).trimmed();
+    const QString line = StripSettingsComment(lines[n]).trimmed();
     if (line.isEmpty()) continue;
     try {
       if (line.startsWith(u'[')) {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "platform/error.h"
+#include "platform/settings_line.h"
 
 namespace velta {
 
@@ -111,14 +112,6 @@ const std::map<QString, Setter>& simulatorKeys() {
 }
 
 // Drops a comment that starts a line or follows a blank.
-QString stripComment(const QString& line) {
-  for (qsizetype i = 0; i < line.size(); ++i) {
-    if ((line[i] == u';' || line[i] == u'#') && (i == 0 || line[i - 1].isSpace()))
-      return line.left(i);
-  }
-  return line;
-}
-
 }  // namespace
 
 int effectivePort(const ServerProject& project) {
@@ -149,7 +142,7 @@ ServerProject parseServerProject(const QString& text, const QString& fileName) {
   const QStringList lines = text.split(u'\n');
   static const QRegularExpression itemName(QStringLiteral("^[A-Za-z][A-Za-z0-9_.]*$"));
   for (qsizetype n = 0; n < lines.size(); ++n) {
-    const QString line = stripComment(lines[n]).trimmed();
+    const QString line = StripSettingsComment(lines[n]).trimmed();
     if (line.isEmpty()) continue;
     try {
       if (line.startsWith(u'[')) {
